@@ -1,0 +1,51 @@
+// Fault injection for tests: make the Nth call of a chosen platform operation fail
+// with a chosen code, so that every failure path above the layer can be exercised.
+// Costs one relaxed atomic load per guarded call when nothing is armed.
+#pragma once
+
+#include <cstdint>
+
+namespace platform::fault {
+
+enum class Op : unsigned {
+  Open,       // CreateFile, directory search start, SQLite hive open
+  Read,       // ReadFile
+  Write,      // WriteFile
+  Seek,       // SetFilePointer, SetEndOfFile
+  Flush,      // FlushFile
+  Close,      // CloseFile
+  Move,       // MoveFile
+  Copy,       // CopyFile
+  Delete,     // DeleteFile, RemoveDirectory
+  CreateDir,  // CreateDirectory
+  Lock,       // the share-mode lock taken by CreateFile
+  TempName,   // GetTempFileName
+  RegRead,    // registry queries
+  RegWrite,   // registry writes: set, delete, create key
+  Account,    // account look-ups
+  Count
+};
+
+// Arms `op`: its nth call from now (1 = the next) fails with `code`; with `repeat`
+// every call from the nth on fails. Arming again replaces the earlier plan for `op`.
+void FailNth(Op op, unsigned nth, uint32_t code, bool repeat = false) noexcept;
+
+// Disarms every operation and zeroes the counters.
+void Clear() noexcept;
+
+// How many guarded calls of `op` ran since the last Clear (armed or not).
+unsigned Calls(Op op) noexcept;
+
+// Called by the layer at the top of each guarded operation: 0 to go on, or the code
+// to fail with (the caller stores it as the last-error value).
+uint32_t Check(Op op) noexcept;
+
+// Test helper: clears on construction and destruction.
+struct Scope {
+  Scope() noexcept { Clear(); }
+  ~Scope() { Clear(); }
+  Scope(const Scope&) = delete;
+  Scope& operator=(const Scope&) = delete;
+};
+
+}  // namespace platform::fault

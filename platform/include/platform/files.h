@@ -1,0 +1,109 @@
+// Files with share modes, in the manner of the platform the mail system was first
+// written for: every call returns success or failure and leaves the status code as
+// the last-error value. A file is a plain descriptor.
+//
+// Share modes are advisory locks (flock): an open without sharing takes an exclusive
+// lock, an open with sharing a shared one; a conflict fails at once with
+// ERROR_SHARING_VIOLATION. Moves never replace an existing file.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+inline constexpr int kInvalidFile = -1;
+
+enum Access : unsigned { kRead = 1, kWrite = 2, kReadWrite = 3 };
+enum Share : unsigned { kShareNone = 0, kShareRead = 1, kShareWrite = 2, kShareDelete = 4 };
+enum Disposition : unsigned {
+  kCreateNew = 1,         // fails with ERROR_FILE_EXISTS when the file exists
+  kCreateAlways = 2,      // creates or truncates
+  kOpenExisting = 3,      // fails with ERROR_FILE_NOT_FOUND / ERROR_PATH_NOT_FOUND
+  kOpenAlways = 4,        // opens or creates
+  kTruncateExisting = 5,  // opens and truncates; fails when missing
+};
+enum Whence : unsigned { kBegin = 0, kCurrent = 1, kEnd = 2 };
+
+// Opens or creates a file; kInvalidFile on failure. New files get mode 0600 & ~umask
+// unless `mode` is given. Directories cannot be opened (ERROR_ACCESS_DENIED).
+int CreateFile(const char* path, unsigned access, unsigned share, unsigned disposition,
+               unsigned mode = 0600) noexcept;
+
+// Reads up to `size` bytes; `*done` receives the count (0 at the end of the file).
+bool ReadFile(int file, void* buffer, uint32_t size, uint32_t* done) noexcept;
+
+// Writes all `size` bytes or fails (ERROR_DISK_FULL for a full disk); `*done`, when
+// given, receives the count written.
+bool WriteFile(int file, const void* data, uint32_t size, uint32_t* done = nullptr) noexcept;
+
+// Moves the file position; `*position`, when given, receives the new position.
+bool SetFilePointer(int file, int64_t distance, unsigned whence, int64_t* position = nullptr) noexcept;
+
+// Truncates or extends the file at the current position.
+bool SetEndOfFile(int file) noexcept;
+
+bool GetFileSize(int file, uint64_t* size) noexcept;
+
+// Flushes the file's data and metadata to disk (fsync).
+bool FlushFile(int file) noexcept;
+
+// Flushes a directory's entries to disk, so that a rename into it survives a crash.
+bool FlushDirectory(const char* path) noexcept;
+
+bool CloseFile(int file) noexcept;
+
+// Renames without ever replacing an existing target (ERROR_ALREADY_EXISTS). A move
+// across filesystems fails with ERROR_NOT_SAME_DEVICE so that callers can copy.
+// Directories move too.
+bool MoveFile(const char* from, const char* to) noexcept;
+
+// Copies contents (and the mode bits) to a new file. With `fail_if_exists` the
+// target is created exclusively (ERROR_FILE_EXISTS when present); otherwise it is
+// replaced. The copy is flushed to disk before success is reported; a failed copy
+// leaves no target behind.
+bool CopyFile(const char* from, const char* to, bool fail_if_exists) noexcept;
+
+bool DeleteFile(const char* path) noexcept;
+
+// Creates one directory (mode 0700 & ~umask unless given); ERROR_ALREADY_EXISTS when
+// the name exists, ERROR_PATH_NOT_FOUND when its parent does not.
+bool CreateDirectory(const char* path, unsigned mode = 0700) noexcept;
+
+// Removes an empty directory (ERROR_DIR_NOT_EMPTY otherwise).
+bool RemoveDirectory(const char* path) noexcept;
+
+// Attributes of a name, as far as the callers need them.
+enum Attributes : uint32_t { kAttrNone = 0, kAttrDirectory = 0x10, kAttrNormal = 0x80 };
+inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
+
+// kInvalidAttributes with the last-error value set when the name does not exist.
+uint32_t GetFileAttributes(const char* path) noexcept;
+
+// Owns a descriptor and closes it on scope exit.
+class UniqueFile {
+ public:
+  UniqueFile() noexcept = default;
+  explicit UniqueFile(int file) noexcept : file_(file) {}
+  UniqueFile(UniqueFile&& other) noexcept : file_(other.release()) {}
+  UniqueFile& operator=(UniqueFile&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  UniqueFile(const UniqueFile&) = delete;
+  UniqueFile& operator=(const UniqueFile&) = delete;
+  ~UniqueFile() { reset(); }
+
+  int get() const noexcept { return file_; }
+  explicit operator bool() const noexcept { return file_ != kInvalidFile; }
+  int release() noexcept {
+    int f = file_;
+    file_ = kInvalidFile;
+    return f;
+  }
+  void reset(int file = kInvalidFile) noexcept;
+
+ private:
+  int file_ = kInvalidFile;
+};
+
+}  // namespace platform

@@ -1,0 +1,107 @@
+// The registry store: hierarchical keys holding typed values, in the manner of the
+// platform the mail system was first written for. Key and value names are compared
+// without regard to (ASCII) case. Every function returns a status code (0 on success)
+// and does not touch the last-error value; absent keys and values report
+// ERROR_FILE_NOT_FOUND.
+//
+// One SQLite database per hive. Every write is one transaction; several processes may
+// read and write at once; a hive locked by another writer is waited for a bounded time
+// (then ERROR_TIMEOUT); a damaged or unreadable hive file gives ERROR_BADDB, never a
+// crash. Permissions are the hive file's: the machine hive is created 0644 (only its
+// owner, root on a real system, may write), a user hive 0600 in the user's home.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+struct RegKey;
+using HKEY = RegKey*;
+
+// The three roots. HKEY_USERS\<SID> names another user's hive, where the SID string of
+// an account is "S-1-22-1-" followed by its uid.
+inline const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(uintptr_t{0x80000001});
+inline const HKEY HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(uintptr_t{0x80000002});
+inline const HKEY HKEY_USERS = reinterpret_cast<HKEY>(uintptr_t{0x80000003});
+
+inline constexpr uint32_t REG_NONE = 0;
+inline constexpr uint32_t REG_SZ = 1;
+inline constexpr uint32_t REG_EXPAND_SZ = 2;
+inline constexpr uint32_t REG_BINARY = 3;
+inline constexpr uint32_t REG_DWORD = 4;
+inline constexpr uint32_t REG_MULTI_SZ = 7;
+
+inline constexpr uint32_t KEY_QUERY_VALUE = 0x0001;
+inline constexpr uint32_t KEY_SET_VALUE = 0x0002;
+inline constexpr uint32_t KEY_CREATE_SUB_KEY = 0x0004;
+inline constexpr uint32_t KEY_ENUMERATE_SUB_KEYS = 0x0008;
+inline constexpr uint32_t KEY_READ = 0x20019;
+inline constexpr uint32_t KEY_WRITE = 0x20006;
+inline constexpr uint32_t KEY_ALL_ACCESS = 0xF003F;
+
+// Opens an existing key below `key` ("" or null opens `key` itself again). The
+// sub-key path separates names with "\". Access without write bits opens the hive
+// read-only; a write through such a handle fails with ERROR_ACCESS_DENIED.
+uint32_t RegOpenKeyEx(HKEY key, const char* sub_key, uint32_t access, HKEY* result) noexcept;
+
+// Opens or creates a key and the keys on its way (always for reading and writing).
+// `*created`, when given, tells whether the final key was new.
+uint32_t RegCreateKeyEx(HKEY key, const char* sub_key, HKEY* result, bool* created = nullptr) noexcept;
+
+uint32_t RegCloseKey(HKEY key) noexcept;
+
+// Reads a value. `type` and `data` may be null. With `data` null, `*size` receives the
+// size needed. With a buffer smaller than the value, `*size` receives the size needed
+// and the result is ERROR_MORE_DATA; the buffer's contents are then undefined.
+uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* data,
+                         uint32_t* size) noexcept;
+
+// Stores a value (replacing one of the same name, whatever its type). `name` null or ""
+// is the key's default value.
+uint32_t RegSetValueEx(HKEY key, const char* name, uint32_t type, const uint8_t* data,
+                       uint32_t size) noexcept;
+
+uint32_t RegDeleteValue(HKEY key, const char* name) noexcept;
+
+// Deletes a key that has no sub-keys (ERROR_ACCESS_DENIED otherwise), with its values.
+uint32_t RegDeleteKey(HKEY key, const char* sub_key) noexcept;
+
+// The index-th value of the key in a stable order (by name); ERROR_NO_MORE_ITEMS past
+// the end. `*name_size` is the capacity of `name` in, the name's length (without NUL)
+// out; ERROR_MORE_DATA when the name or the data does not fit. `type`, `data` and
+// `data_size` may be null.
+uint32_t RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
+                      uint8_t* data, uint32_t* data_size) noexcept;
+
+// The index-th sub-key's name, as RegEnumValue does for names.
+uint32_t RegEnumKeyEx(HKEY key, uint32_t index, char* name, uint32_t* name_size) noexcept;
+
+// Counts and sizes: any pointer may be null. Lengths of names are without the NUL.
+uint32_t RegQueryInfoKey(HKEY key, uint32_t* sub_keys, uint32_t* max_sub_key_len, uint32_t* values,
+                         uint32_t* max_value_name_len, uint32_t* max_value_len) noexcept;
+
+// The hive file behind a root: the machine hive, the calling user's, or the hive of the
+// user whose SID string is given. "" when it cannot be found (no such account).
+std::string MachineHivePath();
+std::string UserHivePath(uint32_t uid);
+std::string CurrentUserHivePath();
+
+// Owns a key handle and closes it on scope exit.
+class UniqueKey {
+ public:
+  UniqueKey() noexcept = default;
+  UniqueKey(const UniqueKey&) = delete;
+  UniqueKey& operator=(const UniqueKey&) = delete;
+  ~UniqueKey() {
+    if (key_) RegCloseKey(key_);
+  }
+  HKEY get() const noexcept { return key_; }
+  HKEY* out() noexcept { return &key_; }
+  explicit operator bool() const noexcept { return key_ != nullptr; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+}  // namespace platform

@@ -143,9 +143,9 @@ PELLAM_API uint32_t RegisterEventMessages(void* module);
 /* ---- System profile --------------------------------------------------------- */
 
 PELLAM_API uint32_t GetSystemProfile(MailSystemProfile* profile);
-PELLAM_API uint32_t MakeSystemProfile(const MailSystemProfile* profile);
+PELLAM_API uint32_t MakeSystemProfile(MailSystemProfile* profile);
 PELLAM_API uint32_t GetMailSystemProfile(MailSystemProfile* profile, uint32_t size);
-PELLAM_API uint32_t UpdateMailSystemProfile(const MailSystemProfile* profile, uint32_t size);
+PELLAM_API uint32_t UpdateMailSystemProfile(MailSystemProfile* profile, uint32_t size);
 
 /* ---- User profiles ---------------------------------------------------------- */
 

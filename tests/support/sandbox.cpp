@@ -21,6 +21,9 @@ Sandbox::Sandbox() {
   std::string tmpl = (fs::temp_directory_path() / "pellam-test-XXXXXX").string();
   if (::mkdtemp(tmpl.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
   root_ = tmpl;
+  // Other users of the sandbox (tests switch uid in children) must reach their homes.
+  fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
   fs::create_directories(root_ + "/etc");
   WriteTextFile(root_ + "/etc/passwd", "");
   ::setenv("PELLAM_ROOT", root_.c_str(), 1);

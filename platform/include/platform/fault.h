@@ -11,8 +11,8 @@ enum class Op : unsigned {
   Open,       // CreateFile, directory search start, SQLite hive open
   Read,       // ReadFile
   Write,      // WriteFile
-  Seek,       // SetFilePointer, SetEndOfFile
-  Flush,      // FlushFile
+  Seek,       // SetFilePointer, SetEndOfFile, GetFileSize
+  Flush,      // FlushFile, FlushDirectory
   Close,      // CloseFile
   Move,       // MoveFile
   Copy,       // CopyFile

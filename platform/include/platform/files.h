@@ -25,7 +25,10 @@ enum Disposition : unsigned {
 enum Whence : unsigned { kBegin = 0, kCurrent = 1, kEnd = 2 };
 
 // Opens or creates a file; kInvalidFile on failure. New files get mode 0600 & ~umask
-// unless `mode` is given. Directories cannot be opened (ERROR_ACCESS_DENIED).
+// unless `mode` is given. Directories cannot be opened (ERROR_ACCESS_DENIED), nor can
+// a symbolic link at the last name be opened for writing (ERROR_ACCESS_DENIED), so
+// that a privileged writer in a user's folder is never sent elsewhere. kCreateAlways
+// and kTruncateExisting need write access and truncate only once the lock is held.
 int CreateFile(const char* path, unsigned access, unsigned share, unsigned disposition,
                unsigned mode = 0600) noexcept;
 
@@ -59,8 +62,9 @@ bool MoveFile(const char* from, const char* to) noexcept;
 
 // Copies contents (and the mode bits) to a new file. With `fail_if_exists` the
 // target is created exclusively (ERROR_FILE_EXISTS when present); otherwise it is
-// replaced. The copy is flushed to disk before success is reported; a failed copy
-// leaves no target behind.
+// replaced, by a rename once the copy is complete. The copy is flushed to disk
+// before success is reported; a failed copy leaves no new target behind, and a
+// target that was to be replaced stays as it was.
 bool CopyFile(const char* from, const char* to, bool fail_if_exists) noexcept;
 
 bool DeleteFile(const char* path) noexcept;

@@ -1,6 +1,8 @@
 // Directory search with the patterns the mail system uses ("*.mai", "msg????.mai",
-// "*.", "*"). Matching ignores letter case; "*." matches names without a dot; "."
-// and ".." are never returned. The search ends with ERROR_NO_MORE_FILES.
+// "*.", "*"). Matching ignores letter case; "*." matches names without a dot; "?"
+// stands for exactly one character; "." and ".." are never returned. A search lists
+// the directory as it was when it began, in name order ignoring case (as the
+// original platform's file system gave names), and ends with ERROR_NO_MORE_FILES.
 #pragma once
 
 #include <cstdint>

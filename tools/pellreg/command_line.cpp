@@ -79,7 +79,7 @@ class Parser {
     if (!key) return Fail(error);
     r.key = *key;
     if (info->command == Command::kExport) r.file = positionals_[1];
-    if (info->command == Command::kDelete && r.key.sub_key.empty() && !r.value_name) {
+    if (info->command == Command::kDelete && IsHiveRoot(r.key) && !r.value_name) {
       return Fail("a root key cannot be deleted");
     }
     if (info->command == Command::kAdd) return CheckValue();

@@ -57,7 +57,11 @@ std::optional<KeyPath> ParseKeyPath(std::string_view text, std::string* error) {
     return std::nullopt;
   }
   KeyPath key{found->root, ""};
-  if (slash == std::string_view::npos) return key;
+  if (slash == std::string_view::npos) {
+    if (key.root != Root::kUsers) return key;
+    *error = Invalid(text, "HKEY_USERS must be followed by a user's SID, as in HKU\\S-1-22-1-1000");
+    return std::nullopt;
+  }
   key.sub_key = std::string(rest.substr(slash + 1));
   // Every name between separators must be there: "a\\b" is a typing error, not a key.
   std::size_t start = 0;
@@ -75,6 +79,11 @@ std::optional<KeyPath> ParseKeyPath(std::string_view text, std::string* error) {
     return std::nullopt;
   }
   return key;
+}
+
+bool IsHiveRoot(const KeyPath& key) {
+  if (key.root == Root::kUsers) return key.sub_key.find('\\') == std::string::npos;
+  return key.sub_key.empty();
 }
 
 std::string FullName(const KeyPath& key) {

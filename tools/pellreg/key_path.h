@@ -22,8 +22,12 @@ struct KeyPath {
 };
 
 // Parses "HKLM\Software\Corwent"; one trailing "\" is allowed. nullopt, with a
-// complete message in *error, for an unknown root, an empty name or a bad name.
+// complete message in *error, for an unknown root, an empty name or a bad name, and
+// for HKEY_USERS without a SID after it: the store keeps no keys of its own there.
 std::optional<KeyPath> ParseKeyPath(std::string_view text, std::string* error);
+
+// True for the root of a hive, which cannot be deleted: HKLM, HKCU and HKU\<SID>.
+bool IsHiveRoot(const KeyPath& key);
 
 // The key's name with the long root name: "HKEY_LOCAL_MACHINE\Software\Corwent".
 std::string FullName(const KeyPath& key);

@@ -144,7 +144,7 @@ class Parser {
       Fail(n, error);
       return;
     }
-    if (deletes && key->sub_key.empty()) {
+    if (deletes && IsHiveRoot(*key)) {
       Fail(n, "a root key cannot be deleted");
       return;
     }

@@ -34,8 +34,6 @@ uint32_t OpenKey(const KeyPath& key, uint32_t access, UniqueKey* handle) {
 }
 
 uint32_t CreateKey(const KeyPath& key, UniqueKey* handle) {
-  // A root is never created, only opened; the store opens it for writing like any key.
-  if (key.sub_key.empty()) return OpenKey(key, platform::KEY_ALL_ACCESS, handle);
   return platform::RegCreateKeyEx(RootHandle(key.root), key.sub_key.c_str(), handle->out());
 }
 

@@ -42,7 +42,7 @@ uint32_t ReadSubKeyNames(platform::HKEY key, std::vector<std::string>* names);
 using KeyVisitor = std::function<uint32_t(const KeyPath& path, platform::HKEY key)>;
 uint32_t WalkTree(const KeyPath& top, const KeyVisitor& visit, KeyPath* failed_at);
 
-// Deletes the key (not a root) with every key and value below it. At a failure the
+// Deletes the key (not a hive's root) with every key and value below it. At a failure the
 // keys deleted so far stay deleted, and *failed_at names the key that could not be.
 uint32_t DeleteKeyTree(const KeyPath& key, KeyPath* failed_at);
 

@@ -1,14 +1,14 @@
 // Reading and writing whole files through the platform layer; see text_file.h.
 #include "pellreg/text_file.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 
 #include "pellreg/store.h"
 #include "platform/errors.h"
 #include "platform/files.h"
-#include "platform/paths.h"
-#include "platform/tempfile.h"
 
 namespace pellreg {
 namespace {
@@ -19,10 +19,18 @@ std::string CannotWrite(const std::string& path, uint32_t code) {
   return "cannot write " + path + ": " + CodeText(code);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+// Creates "<path>.<pid>-<n>.tmp" exclusively, beside the target so that the final
+// rename stays within one filesystem; kInvalidFile with the last-error value set.
+int CreateTempBeside(const std::string& path, std::string* temp) {
+  for (unsigned n = 0; n < 100; ++n) {
+    *temp = path + "." + std::to_string(::getpid()) + "-" + std::to_string(n) + ".tmp";
+    int file = platform::CreateFile(temp->c_str(), platform::kWrite, platform::kShareNone,
+                                    platform::kCreateNew);
+    if (file != platform::kInvalidFile || platform::GetLastError() != ERROR_FILE_EXISTS) {
+      return file;
+    }
+  }
+  return platform::kInvalidFile;
 }
 
 }  // namespace
@@ -59,34 +67,30 @@ WriteOutcome WriteTextFile(const std::string& path, std::string_view content, bo
     outcome.error = "the file " + path + " exists; give /y to replace it";
     return outcome;
   }
-  char temp[platform::kMaxPath];
-  if (platform::GetTempFileName(DirectoryOf(path).c_str(), "prg", temp) == 0) {
-    outcome.error = CannotWrite(path, platform::GetLastError());
-    return outcome;
-  }
+  std::string temp;
   uint32_t code = ERROR_SUCCESS;
   {
-    platform::UniqueFile file(platform::CreateFile(temp, platform::kWrite, platform::kShareNone,
-                                                   platform::kTruncateExisting));
-    bool written = static_cast<bool>(file);
+    platform::UniqueFile file(CreateTempBeside(path, &temp));
+    if (!file) return {false, false, CannotWrite(path, platform::GetLastError())};
+    bool written = true;
     for (std::size_t at = 0; written && at < content.size(); at += kChunk) {
       std::string_view chunk = content.substr(at, kChunk);
       written = platform::WriteFile(file.get(), chunk.data(), static_cast<uint32_t>(chunk.size()));
     }
     written = written && platform::FlushFile(file.get());
     if (!written) code = platform::GetLastError();
-    if (file && !platform::CloseFile(file.release()) && written) code = platform::GetLastError();
+    if (!platform::CloseFile(file.release()) && written) code = platform::GetLastError();
   }
   if (code == ERROR_SUCCESS) {
     if (!replace) {
       // MoveFile never replaces: a file that appeared meanwhile is refused, not lost.
-      if (!platform::MoveFile(temp, path.c_str())) code = platform::GetLastError();
-    } else if (std::rename(temp, path.c_str()) != 0) {
+      if (!platform::MoveFile(temp.c_str(), path.c_str())) code = platform::GetLastError();
+    } else if (std::rename(temp.c_str(), path.c_str()) != 0) {
       code = platform::FromErrno(errno, path.c_str());
     }
   }
   if (code != ERROR_SUCCESS) {
-    platform::DeleteFile(temp);
+    platform::DeleteFile(temp.c_str());
     outcome.exists = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
     outcome.error = outcome.exists ? "the file " + path + " exists; give /y to replace it"
                                    : CannotWrite(path, code);

@@ -21,8 +21,10 @@ namespace {
 using platform::HKEY;
 using platform::UniqueKey;
 
+// Names in a message may come from the store or the command line with a line break
+// in them; the message stays one line.
 int Failure(Console& console, const std::string& message) {
-  console.err << "pellreg: " << message << "\n";
+  console.err << "pellreg: " << Printable(message) << "\n";
   return kExitFailure;
 }
 
@@ -288,7 +290,7 @@ int Import(const Request& r, Console& console) {
 int Run(const std::vector<std::string>& args, Console& console) {
   ParsedCommandLine parsed = ParseCommandLine(args);
   if (!parsed.error.empty()) {
-    console.err << "pellreg: " << parsed.error << "\n";
+    console.err << "pellreg: " << Printable(parsed.error) << "\n";
     if (parsed.show_usage) console.out << UsageText();
     return kExitUsage;
   }

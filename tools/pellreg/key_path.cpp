@@ -36,6 +36,22 @@ std::string Invalid(std::string_view text, std::string_view why) {
 
 }  // namespace
 
+std::string Printable(std::string_view text) {
+  std::string shown;
+  for (char c : text) {
+    if (c == '\r') {
+      shown += "\\r";
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\0') {
+      shown += "\\0";
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 bool IsWritableName(std::string_view name) {
   return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }

@@ -37,6 +37,9 @@ KeyPath ChildKey(const KeyPath& key, std::string_view name);
 
 platform::HKEY RootHandle(Root root);
 
+// `text` for a one-line message: CR, LF and NUL shown as \r, \n and \0.
+std::string Printable(std::string_view text);
+
 // False for a key or value name that the text format cannot carry: one holding CR,
 // LF or NUL.
 bool IsWritableName(std::string_view name);

@@ -131,9 +131,11 @@ TEST(CollectHeaders, AValueThatCannotBeStoredEndsTheCallAfterItsLine) {
   int32_t current = 2;
   const std::string text = "  JONES\r\nCc: X\r\n\r\n";
   const char* stop = nullptr;
+  platform::SetLastError(4321);
   EXPECT_EQ(CollectHeaders(text.data(), static_cast<uint32_t>(text.size()), kCount, kNames, values,
                            &current, &stop),
             ERROR_INVALID_HANDLE);
+  EXPECT_EQ(platform::GetLastError(), 4321u);  // reported by the result alone
   EXPECT_EQ(stop - text.data(), 9);
   EXPECT_STREQ(values[2], "SMITH");
   EXPECT_EQ(values[3], nullptr);

@@ -17,15 +17,19 @@ constexpr bool IsLineBlank(char c) noexcept {
   return c == ' ' || c == '\t' || c == '\b' || c == '\r';
 }
 
-uint32_t AllocationFailure() noexcept {
+// The memory functions leave their code as the last error, but this reader reports
+// through its result only: take the code and put the caller's value back.
+uint32_t AllocationFailure(uint32_t callers_last_error) noexcept {
   const uint32_t code = platform::GetLastError();
+  platform::SetLastError(callers_last_error);
   return code != 0 ? code : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 // A new value holding the `length` bytes at `text`.
 uint32_t StoreValue(char** slot, const char* text, size_t length) noexcept {
+  const uint32_t last_error = platform::GetLastError();
   auto* value = static_cast<char*>(AllocMem(static_cast<uint32_t>(length + 1)));
-  if (value == nullptr) return AllocationFailure();
+  if (value == nullptr) return AllocationFailure(last_error);
   std::memcpy(value, text, length);
   value[length] = '\0';
   *slot = value;
@@ -39,8 +43,9 @@ uint32_t ExtendValue(char** slot, const char* text, size_t length) noexcept {
   const size_t old_length = std::strlen(*slot);
   const uint64_t size = uint64_t{old_length} + 1 + length + 1;
   if (size > UINT32_MAX) return ERROR_NOT_ENOUGH_MEMORY;
+  const uint32_t last_error = platform::GetLastError();
   auto* value = static_cast<char*>(ReallocMem(*slot, static_cast<uint32_t>(size)));
-  if (value == nullptr) return AllocationFailure();
+  if (value == nullptr) return AllocationFailure(last_error);
   value[old_length] = ' ';
   std::memcpy(value + old_length + 1, text, length);
   value[old_length + 1 + length] = '\0';

@@ -1,6 +1,8 @@
 // Reading, walking and deleting whole keys; see store.h.
 #include "pellreg/store.h"
 
+#include <algorithm>
+#include <cctype>
 #include <string_view>
 
 #include "platform/errors.h"
@@ -38,18 +40,21 @@ uint32_t CreateKey(const KeyPath& key, UniqueKey* handle) {
 }
 
 uint32_t ReadValue(HKEY key, const std::string& name, StoredValue* value) {
-  value->name = name;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    uint32_t size = 0;
-    uint32_t rc = platform::RegQueryValueEx(key, name.c_str(), &value->type, nullptr, &size);
-    if (rc != ERROR_SUCCESS) return rc;
-    value->data.assign(size, 0);
-    rc = platform::RegQueryValueEx(key, name.c_str(), &value->type, value->data.data(), &size);
-    if (rc == ERROR_MORE_DATA) continue;
-    if (rc == ERROR_SUCCESS) value->data.resize(size);
-    return rc;
+  // Found among all values rather than asked for by name, so that the name comes back
+  // spelt as stored: the store compares names without regard to (ASCII) case.
+  std::vector<StoredValue> values;
+  uint32_t rc = ReadValues(key, &values);
+  if (rc != ERROR_SUCCESS) return rc;
+  for (StoredValue& v : values) {
+    if (v.name.size() == name.size() &&
+        std::equal(v.name.begin(), v.name.end(), name.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        })) {
+      *value = std::move(v);
+      return ERROR_SUCCESS;
+    }
   }
-  return ERROR_MORE_DATA;
+  return ERROR_FILE_NOT_FOUND;
 }
 
 uint32_t ReadValues(HKEY key, std::vector<StoredValue>* values) {

@@ -41,7 +41,9 @@ class Aliases : public ::testing::Test {
     EXPECT_EQ(code, want) << name << " scope " << scope;
     EXPECT_EQ(platform::GetLastError(), want);
     std::vector<std::string> out = Strings(t);
-    if (code != 0) EXPECT_EQ(t, nullptr);
+    if (code != 0) {
+      EXPECT_EQ(t, nullptr);
+    }
     FreeAliasBuff(t);
     return out;
   }

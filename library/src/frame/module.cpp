@@ -3,7 +3,9 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 

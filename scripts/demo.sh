@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The main job: builds Pellam and sends a message down its whole road inside a private
+# sandbox (PELLAM_ROOT), never touching the real system. As root it mails two local
+# users and lets the service deliver with their identities; otherwise the caller
+# mails itself. Where a display exists the client opens on the recipient's mailbox;
+# without one it runs offscreen and saves a screenshot.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$(nproc)"
+bin=$top/build/bin
+
+root=$top/build/demo-root
+rm -rf "$root"
+mkdir -p "$root/etc" "$root/srv/pellam"
+chmod 755 "$root"
+export PELLAM_ROOT=$root
+
+say() { printf '\n== %s\n' "$*"; }
+
+me=$(id -un)
+if [ "$(id -u)" -eq 0 ]; then
+  recipients=(ann bob)
+  {
+    echo "$me:x:0:0:Demo Administrator:/home/$me:/bin/sh"
+    echo "ann:x:1001:1001:Ann Example:/home/ann:/bin/sh"
+    echo "bob:x:1002:1002:Bob Example:/home/bob:/bin/sh"
+  } >"$root/etc/passwd"
+  for u in ann:1001 bob:1002; do
+    mkdir -p "$root/home/${u%%:*}" && chown "${u##*:}:${u##*:}" "$root/home/${u%%:*}"
+  done
+else
+  recipients=("$me")
+  echo "$me:x:$(id -u):$(id -g):Demo User:/home/$me:/bin/sh" >"$root/etc/passwd"
+fi
+mkdir -p "$root/home/$me"
+
+say "The machine's mail parameters, written with pellreg"
+"$bin/pellreg" add 'HKLM\Software\Corwent\Pellam' /v MailQueuePath /t REG_SZ /d "$root/srv/pellam/queue" /f
+"$bin/pellreg" add 'HKLM\Software\Corwent\Pellam' /v MailTempPath /t REG_SZ /d "$root/srv/pellam/temp" /f
+mkdir -p "$root/srv/pellam/queue" "$root/srv/pellam/temp"
+"$bin/pellreg" query 'HKLM\Software\Corwent\Pellam'
+
+say "Registering the users: a profile key in each one's own hive"
+"$bin/pellreg" add 'HKCU\Software\Corwent\Pellam' /v DisableNewMail /t REG_DWORD /d 0 /f
+if [ "$(id -u)" -eq 0 ]; then
+  for uid in 1001 1002; do
+    "$bin/pellreg" add "HKU\\S-1-22-1-$uid\\Software\\Corwent\\Pellam" /v DisableNewMail /t REG_DWORD /d 0 /f
+  done
+fi
+
+say "A message, posted with pellpost"
+message=$root/home/$me/hello.txt
+{
+  printf 'To: %s\r\n' "$(IFS=,; echo "${recipients[*]}")"
+  printf 'Subject: Hello from the demo\r\n'
+  printf '\r\n'
+  printf 'This message went from pellpost through the queue to your "new" folder.\r\n'
+} >"$message"
+cat "$message"
+"$bin/pellpost" "$message"
+echo "pellpost exit code: $?"
+
+say "The queue now holds"
+ls -l "$root/srv/pellam/queue"
+if [ -x "$bin/pellqueue" ]; then "$bin/pellqueue" "$root/srv/pellam/queue"/*.mai; fi
+
+if [ -x "$bin/pellam" ]; then
+  say "The service delivers the queue"
+  "$bin/pellam" --foreground --once
+  for u in "${recipients[@]}"; do
+    say "$u's new folder"
+    ls -l "$root/home/$u/mail/new/"
+    cat "$root/home/$u/mail/new/msg0001.mai"
+  done
+fi
+
+if [ -x "$bin/pelldesk" ]; then
+  if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    say "Opening pelldesk (close it to end the demo)"
+    "$bin/pelldesk"
+  else
+    say "No display: pelldesk offscreen"
+    shot=$top/build/pelldesk-demo.png
+    QT_QPA_PLATFORM=offscreen "$bin/pelldesk" --screenshot "$shot" && echo "screenshot saved to $shot"
+  fi
+fi

@@ -71,7 +71,8 @@ uint32_t LookupAccountByName(const char* name, Account* account) {
   if (*name == '\0') return ERROR_NONE_MAPPED;
   std::string root = SandboxRoot();
   if (!root.empty()) {
-    return SandboxLookup(root, [name](const Account& a) { return a.name == name; }, account);
+    return SandboxLookup(
+        root, [name](const Account& a) { return a.name == name; }, account);
   }
   return SystemLookup(
       [name](passwd* e, char* b, size_t n, passwd** r) { return ::getpwnam_r(name, e, b, n, r); },
@@ -83,7 +84,8 @@ uint32_t LookupAccountByUid(uint32_t uid, Account* account) {
   if (uint32_t code = fault::Check(fault::Op::Account)) return code;
   std::string root = SandboxRoot();
   if (!root.empty()) {
-    return SandboxLookup(root, [uid](const Account& a) { return a.uid == uid; }, account);
+    return SandboxLookup(
+        root, [uid](const Account& a) { return a.uid == uid; }, account);
   }
   return SystemLookup(
       [uid](passwd* e, char* b, size_t n, passwd** r) { return ::getpwuid_r(uid, e, b, n, r); },

@@ -1,5 +1,7 @@
 // Accounts from a sandbox's passwd file and from the system, SID strings, and the
 // computer name's rules.
+#include "platform/accounts.h"
+
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/stat.h>
@@ -9,7 +11,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/accounts.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/sandbox.h"

@@ -20,7 +20,8 @@ struct RegKey;
 using HKEY = RegKey*;
 
 // The three roots. HKEY_USERS\<SID> names another user's hive, where the SID string of
-// an account is "S-1-22-1-" followed by its uid.
+// an account is "S-1-22-1-" followed by its uid; HKEY_USERS itself holds no values
+// (ERROR_INVALID_PARAMETER).
 inline const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(uintptr_t{0x80000001});
 inline const HKEY HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(uintptr_t{0x80000002});
 inline const HKEY HKEY_USERS = reinterpret_cast<HKEY>(uintptr_t{0x80000003});
@@ -58,7 +59,9 @@ uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* da
                          uint32_t* size) noexcept;
 
 // Stores a value (replacing one of the same name, whatever its type). `name` null or ""
-// is the key's default value.
+// is the key's default value. String data whose terminator is missing is stored with it
+// completed (a NUL after REG_SZ and REG_EXPAND_SZ, an empty string after REG_MULTI_SZ),
+// so that readers always find one.
 uint32_t RegSetValueEx(HKEY key, const char* name, uint32_t type, const uint8_t* data,
                        uint32_t size) noexcept;
 
@@ -86,6 +89,10 @@ uint32_t RegQueryInfoKey(HKEY key, uint32_t* sub_keys, uint32_t* max_sub_key_len
 std::string MachineHivePath();
 std::string UserHivePath(uint32_t uid);
 std::string CurrentUserHivePath();
+
+// For tests: how long a call waits for a hive locked by another writer before it fails
+// with ERROR_TIMEOUT (5000 ms unless set).
+void SetRegistryLockTimeout(unsigned milliseconds) noexcept;
 
 // Owns a key handle and closes it on scope exit.
 class UniqueKey {

@@ -1,0 +1,303 @@
+// The Reg* calls: key handles over hive connections, the three roots resolved at each
+// call, and the buffer conventions of the original platform (sizes in, sizes needed
+// out, ERROR_MORE_DATA when a buffer is short).
+#include "platform/registry.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "hive_location.h"
+#include "platform/accounts.h"
+#include "platform/errors.h"
+#include "platform/fault.h"
+#include "registry_store.h"
+
+namespace platform {
+
+// An open key: its own connection to the hive, the key's id, and where the hive is,
+// so that keys opened below it open the same file.
+struct RegKey {
+  registry::Hive hive;
+  registry::HiveLocation location;
+  int64_t id = registry::kRootKey;
+};
+
+namespace {
+
+using registry::Hive;
+using registry::HiveLocation;
+using Handle = std::unique_ptr<RegKey>;
+
+// Access bits that ask for writing: set value, create sub-key, create link, delete,
+// write DAC, write owner.
+constexpr uint32_t kWriteAccess =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | 0x0020 | 0x00010000 | 0x00040000 | 0x00080000;
+
+bool IsRoot(HKEY key) {
+  return key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE || key == HKEY_USERS;
+}
+
+std::string_view Text(const char* text) { return text != nullptr ? text : ""; }
+
+// No exception leaves the layer: a failed allocation becomes its status code.
+template <typename Body>
+uint32_t Guarded(Body body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  } catch (...) {
+    return ERROR_GEN_FAILURE;
+  }
+}
+
+// Where `key\sub_key` lives: for a root, the hive it names and the path below that
+// hive's root; for a handle, its hive and `sub_key` below its key. Below HKEY_USERS
+// the first name is a SID string; one that names no account is a missing key.
+uint32_t Locate(HKEY key, std::string_view sub_key, HiveLocation* location, int64_t* from,
+                std::string_view* rest) {
+  *from = registry::kRootKey;
+  *rest = sub_key;
+  if (key == HKEY_LOCAL_MACHINE) {
+    *location = registry::MachineHive();
+    return ERROR_SUCCESS;
+  }
+  if (key == HKEY_CURRENT_USER) return registry::UserHive(::geteuid(), location);
+  if (key == HKEY_USERS) {
+    while (!sub_key.empty() && sub_key.front() == '\\') sub_key.remove_prefix(1);
+    size_t sep = sub_key.find('\\');
+    std::string sid(sub_key.substr(0, sep));
+    *rest = sep == std::string_view::npos ? std::string_view() : sub_key.substr(sep + 1);
+    if (sid.empty()) return ERROR_INVALID_PARAMETER;  // HKEY_USERS itself holds no hive
+    uint32_t uid = 0;
+    if (!ParseSidString(sid.c_str(), &uid)) return ERROR_FILE_NOT_FOUND;
+    uint32_t code = registry::UserHive(uid, location);
+    return code == ERROR_NONE_MAPPED ? ERROR_FILE_NOT_FOUND : code;
+  }
+  *location = key->location;
+  *from = key->id;
+  return ERROR_SUCCESS;
+}
+
+// A new handle on the root key of the hive at `location`.
+uint32_t OpenHive(const HiveLocation& location, bool write, bool create, Handle* handle) {
+  auto opened = std::make_unique<RegKey>();
+  if (uint32_t code = Hive::Open(location, write, create, &opened->hive)) return code;
+  opened->location = location;
+  *handle = std::move(opened);
+  return ERROR_SUCCESS;
+}
+
+// Opens or creates `key\sub_key` as a new handle. Only a root may bring its hive file
+// into being: a handle's hive existed when it was opened.
+uint32_t OpenKey(HKEY key, std::string_view sub_key, bool write, bool create, Handle* handle,
+                 bool* created) {
+  HiveLocation location;
+  int64_t from = 0;
+  std::string_view rest;
+  if (uint32_t code = Locate(key, sub_key, &location, &from, &rest)) return code;
+  Handle opened;
+  if (uint32_t code = OpenHive(location, write, create && IsRoot(key), &opened)) return code;
+  uint32_t code = create ? opened->hive.CreateKey(from, rest, &opened->id, created)
+                         : opened->hive.FindKey(from, rest, &opened->id);
+  if (code != ERROR_SUCCESS) return code;
+  *handle = std::move(opened);
+  return ERROR_SUCCESS;
+}
+
+// The handle a value operation works on: `key` itself, or for a root a temporary
+// handle on the root key of its hive (made on a write, as the root always exists).
+uint32_t Use(HKEY key, bool write, Handle* temporary, RegKey** target) {
+  if (key == nullptr) return ERROR_INVALID_HANDLE;
+  if (!IsRoot(key)) {
+    *target = key;
+    return ERROR_SUCCESS;
+  }
+  if (uint32_t code = OpenKey(key, {}, write, write, temporary, nullptr)) return code;
+  *target = temporary->get();
+  return ERROR_SUCCESS;
+}
+
+// Copies `bytes` to a caller's buffer of `*size` bytes (data null: size only).
+uint32_t CopyData(const std::string& bytes, uint8_t* data, uint32_t* size) {
+  auto needed = static_cast<uint32_t>(bytes.size());
+  if (size == nullptr) return ERROR_SUCCESS;
+  bool fits = *size >= needed;
+  *size = needed;
+  if (data == nullptr) return ERROR_SUCCESS;
+  if (!fits) return ERROR_MORE_DATA;
+  if (needed > 0) std::memcpy(data, bytes.data(), needed);
+  return ERROR_SUCCESS;
+}
+
+// Copies a name with its NUL into `name` of capacity `*size`; `*size` becomes the
+// name's length without the NUL.
+uint32_t CopyName(const std::string& text, char* name, uint32_t* size) {
+  auto length = static_cast<uint32_t>(text.size());
+  bool fits = *size > length;
+  *size = length;
+  if (!fits) return ERROR_MORE_DATA;
+  std::memcpy(name, text.c_str(), length + 1);
+  return ERROR_SUCCESS;
+}
+
+// Completes the terminator of string data so that every reader finds one: a string
+// ends in a NUL, a list of strings in an empty string (two NULs, or one for an empty
+// list).
+void Terminate(uint32_t type, std::string* data) {
+  if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return;
+  if (data->empty() || data->back() != '\0') data->push_back('\0');
+  if (type == REG_MULTI_SZ && data->size() > 1 && (*data)[data->size() - 2] != '\0') {
+    data->push_back('\0');
+  }
+}
+
+}  // namespace
+
+uint32_t RegOpenKeyEx(HKEY key, const char* sub_key, uint32_t access, HKEY* result) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    if (key == nullptr) return ERROR_INVALID_HANDLE;
+    Handle opened;
+    if (uint32_t code =
+            OpenKey(key, Text(sub_key), (access & kWriteAccess) != 0, false, &opened, nullptr)) {
+      return code;
+    }
+    *result = opened.release();
+    return ERROR_SUCCESS;
+  });
+}
+
+uint32_t RegCreateKeyEx(HKEY key, const char* sub_key, HKEY* result, bool* created) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegWrite)) return code;
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    if (key == nullptr) return ERROR_INVALID_HANDLE;
+    if (!IsRoot(key) && !key->hive.writable()) return ERROR_ACCESS_DENIED;
+    Handle opened;
+    if (uint32_t code = OpenKey(key, Text(sub_key), true, true, &opened, created)) return code;
+    *result = opened.release();
+    return ERROR_SUCCESS;
+  });
+}
+
+uint32_t RegCloseKey(HKEY key) noexcept {
+  if (key == nullptr) return ERROR_INVALID_HANDLE;
+  if (!IsRoot(key)) delete key;
+  return ERROR_SUCCESS;
+}
+
+uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* data,
+                         uint32_t* size) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
+    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
+    Handle temporary;
+    RegKey* target = nullptr;
+    if (uint32_t code = Use(key, false, &temporary, &target)) return code;
+    registry::Value value;
+    if (uint32_t code = target->hive.GetValue(target->id, Text(name), &value)) return code;
+    if (type != nullptr) *type = value.type;
+    return CopyData(value.data, data, size);
+  });
+}
+
+uint32_t RegSetValueEx(HKEY key, const char* name, uint32_t type, const uint8_t* data,
+                       uint32_t size) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegWrite)) return code;
+    if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
+    registry::Value value;
+    value.type = type;
+    if (size != 0) value.data.assign(reinterpret_cast<const char*>(data), size);
+    Terminate(type, &value.data);
+    Handle temporary;
+    RegKey* target = nullptr;
+    if (uint32_t code = Use(key, true, &temporary, &target)) return code;
+    return target->hive.SetValue(target->id, Text(name), value);
+  });
+}
+
+uint32_t RegDeleteValue(HKEY key, const char* name) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegWrite)) return code;
+    Handle temporary;
+    RegKey* target = nullptr;
+    if (uint32_t code = Use(key, true, &temporary, &target)) return code;
+    return target->hive.DeleteValue(target->id, Text(name));
+  });
+}
+
+uint32_t RegDeleteKey(HKEY key, const char* sub_key) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegWrite)) return code;
+    if (key == nullptr) return ERROR_INVALID_HANDLE;
+    if (sub_key == nullptr) return ERROR_INVALID_PARAMETER;
+    if (!IsRoot(key)) return key->hive.DeleteKey(key->id, sub_key);
+    HiveLocation location;
+    int64_t from = 0;
+    std::string_view rest;
+    if (uint32_t code = Locate(key, sub_key, &location, &from, &rest)) return code;
+    Handle temporary;
+    if (uint32_t code = OpenHive(location, true, false, &temporary)) return code;
+    return temporary->hive.DeleteKey(from, rest);
+  });
+}
+
+uint32_t RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
+                      uint8_t* data, uint32_t* data_size) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
+    if (name == nullptr || name_size == nullptr) return ERROR_INVALID_PARAMETER;
+    if (data != nullptr && data_size == nullptr) return ERROR_INVALID_PARAMETER;
+    Handle temporary;
+    RegKey* target = nullptr;
+    if (uint32_t code = Use(key, false, &temporary, &target)) return code;
+    std::string value_name;
+    registry::Value value;
+    if (uint32_t code = target->hive.ValueAt(target->id, index, &value_name, &value)) return code;
+    if (type != nullptr) *type = value.type;
+    uint32_t name_result = CopyName(value_name, name, name_size);
+    uint32_t data_result = CopyData(value.data, data, data_size);
+    return name_result != ERROR_SUCCESS ? name_result : data_result;
+  });
+}
+
+uint32_t RegEnumKeyEx(HKEY key, uint32_t index, char* name, uint32_t* name_size) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
+    if (name == nullptr || name_size == nullptr) return ERROR_INVALID_PARAMETER;
+    Handle temporary;
+    RegKey* target = nullptr;
+    if (uint32_t code = Use(key, false, &temporary, &target)) return code;
+    std::string sub_key;
+    if (uint32_t code = target->hive.SubKeyAt(target->id, index, &sub_key)) return code;
+    return CopyName(sub_key, name, name_size);
+  });
+}
+
+uint32_t RegQueryInfoKey(HKEY key, uint32_t* sub_keys, uint32_t* max_sub_key_len, uint32_t* values,
+                         uint32_t* max_value_name_len, uint32_t* max_value_len) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
+    Handle temporary;
+    RegKey* target = nullptr;
+    if (uint32_t code = Use(key, false, &temporary, &target)) return code;
+    registry::KeyInfo info;
+    if (uint32_t code = target->hive.Info(target->id, &info)) return code;
+    if (sub_keys != nullptr) *sub_keys = info.sub_keys;
+    if (max_sub_key_len != nullptr) *max_sub_key_len = info.max_sub_key_len;
+    if (values != nullptr) *values = info.values;
+    if (max_value_name_len != nullptr) *max_value_name_len = info.max_value_name_len;
+    if (max_value_len != nullptr) *max_value_len = info.max_value_len;
+    return ERROR_SUCCESS;
+  });
+}
+
+}  // namespace platform

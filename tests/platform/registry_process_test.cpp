@@ -1,0 +1,428 @@
+// The registry store between processes and users: concurrent writers, a locked hive,
+// damaged hive files, the machine hive's permissions and other users' hives.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/accounts.h"
+#include "platform/errors.h"
+#include "platform/registry.h"
+#include "registry_values.h"
+#include "sandbox.h"
+
+namespace {
+
+using pellam::test::QueryValueAt;
+using pellam::test::Sandbox;
+using pellam::test::SetNumber;
+using pellam::test::SetString;
+using platform::HKEY;
+using platform::HKEY_CURRENT_USER;
+using platform::HKEY_LOCAL_MACHINE;
+using platform::HKEY_USERS;
+using platform::UniqueKey;
+using Clock = std::chrono::steady_clock;
+
+// A child process started now and waited for later (RunInChild waits at once).
+class Child {
+ public:
+  explicit Child(const std::function<int()>& body) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      int rc = 126;
+      try {
+        rc = body();
+      } catch (...) {
+      }
+      ::_exit(rc);
+    }
+  }
+  int Wait() {
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// A one-shot signal between processes over a pipe.
+class Signal {
+ public:
+  Signal() {
+    if (::pipe(fds_) != 0) ADD_FAILURE() << "pipe";
+  }
+  ~Signal() {
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+  }
+  void Raise(int times = 1) {
+    for (int i = 0; i < times; ++i) (void)!::write(fds_[1], "x", 1);
+  }
+  bool WaitFor(int timeout_ms) {
+    pollfd p{fds_[0], POLLIN, 0};
+    char c;
+    return ::poll(&p, 1, timeout_ms) == 1 && ::read(fds_[0], &c, 1) == 1;
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+class RegistryProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sandbox_.AddCurrentUser("tester", "Test User");
+    sandbox_.AddUser("ann", 2001, "Ann Smith", "/home/ann");
+    sandbox_.AddUser("bob", 2002, "Bob Jones", "/home/bob");
+    ::chmod(sandbox_.root().c_str(), 0755);  // other users must reach the hives
+  }
+  void TearDown() override { platform::SetRegistryLockTimeout(5000); }
+
+  Sandbox sandbox_;
+};
+
+TEST_F(RegistryProcess, TwoWritersAtOnceLoseNothing) {
+  UniqueKey key;
+  ASSERT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Load", key.out()), 0u);
+  constexpr int kPerWriter = 500;
+  platform::SetRegistryLockTimeout(5000);  // the layer's default bound
+  Signal start;
+  auto writer = [&start](int id) {
+    return [&start, id] {
+      if (!start.WaitFor(10000)) return 90;
+      UniqueKey k;
+      if (platform::RegOpenKeyEx(HKEY_CURRENT_USER, "Load", platform::KEY_ALL_ACCESS, k.out()) != 0)
+        return 91;
+      for (int n = 0; n < kPerWriter; ++n) {
+        std::string name = "w" + std::to_string(id) + "-" + std::to_string(n);
+        if (uint32_t code =
+                SetNumber(k.get(), name.c_str(), static_cast<uint32_t>(id * 1000 + n))) {
+          std::fprintf(stderr, "writer %d value %d: %u\n", id, n, code);
+          return 1;
+        }
+      }
+      return 0;
+    };
+  };
+  Child first(writer(1));
+  Child second(writer(2));
+  start.Raise(2);
+  EXPECT_EQ(first.Wait(), 0);
+  EXPECT_EQ(second.Wait(), 0);
+
+  uint32_t values = 0;
+  ASSERT_EQ(platform::RegQueryInfoKey(key.get(), nullptr, nullptr, &values, nullptr, nullptr), 0u);
+  EXPECT_EQ(values, 2u * kPerWriter);
+  int wrong = 0;
+  for (int id = 1; id <= 2; ++id) {
+    for (int n = 0; n < kPerWriter; ++n) {
+      std::string name = "w" + std::to_string(id) + "-" + std::to_string(n);
+      uint32_t number = 0, size = sizeof number, type = 0;
+      uint32_t code = platform::RegQueryValueEx(key.get(), name.c_str(), &type,
+                                                reinterpret_cast<uint8_t*>(&number), &size);
+      if (code != 0 || type != platform::REG_DWORD ||
+          number != static_cast<uint32_t>(id * 1000 + n))
+        ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(RegistryProcess, TwoProcessesMakingTheSameNewHiveBothSucceed) {
+  Signal start;
+  auto maker = [&start](const char* name) {
+    return [&start, name] {
+      if (!start.WaitFor(10000)) return 90;
+      UniqueKey k;
+      return static_cast<int>(platform::RegCreateKeyEx(HKEY_LOCAL_MACHINE, name, k.out()));
+    };
+  };
+  Child first(maker("Software\\First"));
+  Child second(maker("Software\\Second"));
+  start.Raise(2);
+  EXPECT_EQ(first.Wait(), 0);
+  EXPECT_EQ(second.Wait(), 0);
+  for (const char* name : {"Software\\First", "Software\\Second"}) {
+    UniqueKey k;
+    EXPECT_EQ(platform::RegOpenKeyEx(HKEY_LOCAL_MACHINE, name, platform::KEY_READ, k.out()), 0u)
+        << name;
+  }
+}
+
+// A child holding a write transaction on the current user's hive for `hold_ms`.
+class LockHolder {
+ public:
+  LockHolder(const std::string& hive, int hold_ms)
+      : child_([this, hive, hold_ms] {
+          sqlite3* db = nullptr;
+          if (sqlite3_open_v2(hive.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            return 1;
+          if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return 2;
+          locked_.Raise();
+          std::this_thread::sleep_for(std::chrono::milliseconds(hold_ms));
+          sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+          sqlite3_close(db);
+          return 0;
+        }) {}
+  bool Locked() { return locked_.WaitFor(5000); }
+  int Wait() { return child_.Wait(); }
+
+ private:
+  Signal locked_;
+  Child child_;
+};
+
+TEST_F(RegistryProcess, ALockedHiveIsWaitedForTheBoundThenTimesOut) {
+  UniqueKey key;
+  ASSERT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Locked", key.out()), 0u);
+  ASSERT_EQ(SetString(key.get(), "Old", "value"), 0u);
+  platform::SetRegistryLockTimeout(300);
+  UniqueKey writer;  // opened before the lock, so the time-out is the only wait measured
+  ASSERT_EQ(
+      platform::RegOpenKeyEx(HKEY_CURRENT_USER, "Locked", platform::KEY_ALL_ACCESS, writer.out()),
+      0u);
+
+  LockHolder holder(platform::CurrentUserHivePath(), 3000);
+  ASSERT_TRUE(holder.Locked());
+  auto started = Clock::now();
+  EXPECT_EQ(SetString(writer.get(), "New", "value"), ERROR_TIMEOUT);
+  auto waited = Clock::now() - started;
+  EXPECT_GE(waited, std::chrono::milliseconds(250));
+  EXPECT_LT(waited, std::chrono::milliseconds(2500));
+  UniqueKey sub;
+  EXPECT_EQ(platform::RegCreateKeyEx(writer.get(), "Sub", sub.out()), ERROR_TIMEOUT);
+  // Readers are not held up by a writer that has not begun to commit.
+  EXPECT_EQ(QueryValueAt(HKEY_CURRENT_USER, "Locked", "Old").text(), "value");
+  EXPECT_EQ(holder.Wait(), 0);
+  EXPECT_EQ(SetString(writer.get(), "New", "value"), 0u);
+  UniqueKey absent;
+  EXPECT_EQ(platform::RegOpenKeyEx(writer.get(), "Sub", platform::KEY_READ, absent.out()),
+            ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryProcess, AShortLockIsWaitedOut) {
+  UniqueKey key;
+  ASSERT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Locked", key.out()), 0u);
+  platform::SetRegistryLockTimeout(4000);
+  LockHolder holder(platform::CurrentUserHivePath(), 300);
+  ASSERT_TRUE(holder.Locked());
+  auto started = Clock::now();
+  EXPECT_EQ(SetString(key.get(), "New", "value"), 0u);
+  EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(150)) << "did not wait for the lock";
+  EXPECT_EQ(holder.Wait(), 0);
+}
+
+// Ways a hive file can be broken, each written over the current user's hive.
+void WriteGarbage(const std::string& path) {
+  pellam::test::WriteTextFile(path, std::string(8192, '\x5A'));
+}
+void WriteEmpty(const std::string& path) { pellam::test::WriteTextFile(path, ""); }
+void WriteForeignDatabase(const std::string& path) {
+  ::unlink(path.c_str());
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_exec(db, "CREATE TABLE mail(id INTEGER, text TEXT); INSERT INTO mail VALUES(1, 'x');",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+void OverwriteSchema(const std::string& path) {
+  // The first page holds the schema: keep the header, smash the rest of the page.
+  std::string content = pellam::test::ReadTextFile(path);
+  for (size_t i = 100; i < 4096 && i < content.size(); ++i) content[i] = '\xFF';
+  pellam::test::WriteTextFile(path, content);
+}
+void SmashPages(const std::string& path) {
+  std::string content = pellam::test::ReadTextFile(path);
+  for (size_t i = 4096; i < content.size(); ++i) content[i] = static_cast<char>(i * 7);
+  pellam::test::WriteTextFile(path, content);
+}
+
+TEST_F(RegistryProcess, ADamagedHiveGivesBadDbAndIsLeftAlone) {
+  struct Row {
+    const char* what;
+    void (*damage)(const std::string&);
+  };
+  const Row rows[] = {{"garbage", WriteGarbage},
+                      {"empty file", WriteEmpty},
+                      {"another database", WriteForeignDatabase},
+                      {"smashed schema", OverwriteSchema},
+                      {"smashed pages", SmashPages}};
+  const std::string hive = sandbox_.Path("/home/tester/.pellam/registry.db");
+  for (const Row& row : rows) {
+    ::unlink(hive.c_str());
+    {
+      UniqueKey key;
+      ASSERT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Corwent\\Pellam", key.out()),
+                0u);
+      for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(SetNumber(key.get(), ("v" + std::to_string(i)).c_str(), 1), 0u);
+    }
+    row.damage(hive);
+    const std::string damaged = pellam::test::ReadTextFile(hive);
+    UniqueKey key;
+    EXPECT_EQ(platform::RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Corwent\\Pellam",
+                                     platform::KEY_READ, key.out()),
+              ERROR_BADDB)
+        << row.what;
+    EXPECT_EQ(QueryValueAt(HKEY_CURRENT_USER, "Software", "x").code, ERROR_BADDB) << row.what;
+    uint32_t size = 0;
+    EXPECT_EQ(platform::RegQueryValueEx(HKEY_CURRENT_USER, "x", nullptr, nullptr, &size),
+              ERROR_BADDB)
+        << row.what;
+    EXPECT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Software", key.out()), ERROR_BADDB)
+        << row.what;
+    EXPECT_EQ(SetString(HKEY_CURRENT_USER, "x", "y"), ERROR_BADDB) << row.what;
+    EXPECT_EQ(
+        platform::RegQueryInfoKey(HKEY_CURRENT_USER, nullptr, nullptr, nullptr, nullptr, nullptr),
+        ERROR_BADDB)
+        << row.what;
+    EXPECT_EQ(pellam::test::ReadTextFile(hive), damaged) << row.what << ": the file was changed";
+  }
+}
+
+TEST_F(RegistryProcess, TheMachineHiveIsReadableByAllButWritableOnlyByItsOwner) {
+  {
+    UniqueKey key;
+    ASSERT_EQ(platform::RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam", key.out()),
+              0u);
+    ASSERT_EQ(SetString(key.get(), "MailQueuePath", "/var/spool/pellam/queue/"), 0u);
+  }
+  int failures = pellam::test::RunAsUser(2001, 2001, [] {
+    int bad = 0;
+    auto expect = [&bad](const char* what, uint32_t got, uint32_t want) {
+      if (got != want) {
+        std::fprintf(stderr, "%s: got %u, want %u\n", what, got, want);
+        ++bad;
+      }
+    };
+    auto queue = QueryValueAt(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam", "MailQueuePath");
+    expect("read", queue.code, 0);
+    if (queue.text() != "/var/spool/pellam/queue/") ++bad;
+    UniqueKey key;
+    expect("open for writing",
+           platform::RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam",
+                                  platform::KEY_ALL_ACCESS, key.out()),
+           ERROR_ACCESS_DENIED);
+    expect("create",
+           platform::RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam", key.out()),
+           ERROR_ACCESS_DENIED);
+    expect("set on the root", SetString(HKEY_LOCAL_MACHINE, "x", "y"), ERROR_ACCESS_DENIED);
+    expect("delete key", platform::RegDeleteKey(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam"),
+           ERROR_ACCESS_DENIED);
+    return bad;
+  });
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(QueryValueAt(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam", "MailQueuePath").text(),
+            "/var/spool/pellam/queue/");
+}
+
+TEST_F(RegistryProcess, RootReachesAnotherUsersHiveAndMakesItTheirs) {
+  const std::string sid = platform::SidString(2001);
+  {
+    UniqueKey key;
+    ASSERT_EQ(platform::RegCreateKeyEx(HKEY_USERS, (sid + "\\Software\\Corwent\\Pellam").c_str(),
+                                       key.out()),
+              0u);
+    ASSERT_EQ(SetString(key.get(), "FullName", "Ann from root"), 0u);
+  }
+  EXPECT_EQ(platform::UserHivePath(2001), sandbox_.Path("/home/ann/.pellam/registry.db"));
+  for (const std::string& path :
+       {sandbox_.Path("/home/ann/.pellam/registry.db"), sandbox_.Path("/home/ann/.pellam")}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
+    EXPECT_EQ(st.st_uid, 2001u) << path;
+    EXPECT_EQ(st.st_gid, 2001u) << path;
+    EXPECT_EQ(st.st_mode & 07777, S_ISDIR(st.st_mode) ? 0700u : 0600u) << path;
+  }
+
+  // Ann sees it as her own hive and may write it.
+  int ann = pellam::test::RunAsUser(2001, 2001, [] {
+    if (QueryValueAt(HKEY_CURRENT_USER, "Software\\Corwent\\Pellam", "FullName").text() !=
+        "Ann from root")
+      return 1;
+    UniqueKey key;
+    if (platform::RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Corwent\\Pellam",
+                               platform::KEY_ALL_ACCESS, key.out()) != 0)
+      return 2;
+    return SetString(key.get(), "Forward", "ann@elsewhere") == 0 ? 0 : 3;
+  });
+  EXPECT_EQ(ann, 0);
+  EXPECT_EQ(QueryValueAt(HKEY_USERS, "s-1-22-1-2001\\Software\\Corwent\\Pellam", "Forward").text(),
+            "ann@elsewhere");
+
+  // Bob may not read it.
+  int bob = pellam::test::RunAsUser(2002, 2002, [&sid] {
+    UniqueKey key;
+    return static_cast<int>(platform::RegOpenKeyEx(HKEY_USERS, (sid + "\\Software").c_str(),
+                                                   platform::KEY_READ, key.out()));
+  });
+  EXPECT_EQ(bob, static_cast<int>(ERROR_ACCESS_DENIED));
+
+  struct Row {
+    const char* path;
+    uint32_t code;
+  };
+  const Row rows[] = {
+      {"S-1-22-1-2002\\Software", ERROR_FILE_NOT_FOUND},  // bob has no hive yet
+      {"S-1-22-1-4242\\Software", ERROR_FILE_NOT_FOUND},  // no such account
+      {"S-1-5-18\\Software", ERROR_FILE_NOT_FOUND},       // not a SID of this system
+      {"S-1-22-1-2001\\Software\\Nothing", ERROR_FILE_NOT_FOUND},
+      {"S-1-22-1-2001", 0},
+      {"", ERROR_INVALID_PARAMETER},
+  };
+  for (const Row& row : rows) {
+    UniqueKey key;
+    EXPECT_EQ(platform::RegOpenKeyEx(HKEY_USERS, row.path, platform::KEY_READ, key.out()), row.code)
+        << row.path;
+  }
+}
+
+TEST_F(RegistryProcess, AUserMakesTheirOwnHive) {
+  int rc = pellam::test::RunAsUser(2002, 2002, [] {
+    UniqueKey key;
+    return static_cast<int>(
+        platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Corwent\\Pellam", key.out()));
+  });
+  ASSERT_EQ(rc, 0);
+  struct stat st {};
+  ASSERT_EQ(::stat(sandbox_.Path("/home/bob/.pellam/registry.db").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 2002u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+TEST_F(RegistryProcess, AHiveThatIsALinkIsRefused) {
+  // A user could point root's writes at any file through a link named like the hive.
+  {
+    UniqueKey key;
+    ASSERT_EQ(platform::RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software", key.out()), 0u);
+  }
+  ASSERT_EQ(::mkdir(sandbox_.Path("/home/ann/.pellam").c_str(), 0700), 0);
+  ASSERT_EQ(::symlink(platform::MachineHivePath().c_str(),
+                      sandbox_.Path("/home/ann/.pellam/registry.db").c_str()),
+            0);
+  UniqueKey key;
+  EXPECT_EQ(platform::RegCreateKeyEx(HKEY_USERS, "S-1-22-1-2001\\Software\\Corwent", key.out()),
+            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(
+      platform::RegOpenKeyEx(HKEY_USERS, "S-1-22-1-2001\\Software", platform::KEY_READ, key.out()),
+      ERROR_ACCESS_DENIED);
+  EXPECT_EQ(platform::RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Corwent", platform::KEY_READ,
+                                   key.out()),
+            ERROR_FILE_NOT_FOUND);
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+// Placing a file into a folder as its next numbered message "msgNNNN.mai": the one
+// routine behind MoveOrCopy, DeliverMail and MoveMailFile.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pellam::delivery {
+
+struct Placement {
+  bool placed = false;  // the file stands under `target`
+  bool moved = false;   // moved (true) or copied (false)
+  std::string target;   // the full name of the new file once placed
+};
+
+// Places `source` into `base` + `sub` (both checked by the caller), moving when
+// `move` asks for it and the platform allows, copying otherwise; creates the
+// directories first when asked. Never replaces an existing file. Returns 0 or the
+// first failure. The folder is flushed after the placement so that the new name
+// survives a crash; should that flush fail, its code is returned with `placed` true,
+// so that the caller still learns where the file went.
+uint32_t PlaceMessage(const char* source, const char* base, const char* sub, bool move,
+                      bool create_directories, Placement* result) noexcept;
+
+}  // namespace pellam::delivery

@@ -123,8 +123,8 @@ FindHandle FindFirstFile(const char* pattern, FindData* data) noexcept {
   }
   int fd = -1;
   try {
-    std::string dir(pattern, static_cast<std::size_t>(name_pattern - pattern));
-    if (dir.empty()) dir = ".";
+    const std::size_t dir_length = static_cast<std::size_t>(name_pattern - pattern);
+    const std::string dir = dir_length == 0 ? std::string(".") : std::string(pattern, dir_length);
     fd = RetryOnEintr([&] { return ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   } catch (...) {
     Fail(ERROR_NOT_ENOUGH_MEMORY);

@@ -1,0 +1,30 @@
+// Automatic replies on behalf of a local user whose profile asks for them: the text
+// of "autorep.txt" in the user's mail directory, sent to the sender of each message
+// delivered, or, in the once-per-sender mode, only to senders not yet named in
+// "autorep.log" (one address per line, compared without regard to case). Both files
+// are read and written with the user's identity.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "pellam.h"
+#include "platform/accounts.h"
+
+namespace pellam::service {
+
+enum class ReplyResult { kSent, kNotNeeded, kFailed };
+
+struct AutoReplyRequest {
+  const platform::Account& user;
+  const MailProfile& profile;
+  std::string sender;   // "" when unknown
+  std::string subject;  // of the message answered
+  bool automatic = false;  // the message answered is automatic mail itself
+};
+
+// Sends the reply if the profile and the log call for one; `*code` receives the
+// failure of a kFailed result.
+ReplyResult SendAutoReply(const AutoReplyRequest& request, uint32_t* code);
+
+}  // namespace pellam::service

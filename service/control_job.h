@@ -1,0 +1,30 @@
+// One pass over one control file of the queue: read it safely, resume its journal,
+// serve each recipient not yet done, and remove the file (and its journal) once every
+// recipient has been served or reported back to the sender. A file that cannot be
+// decoded is set aside. Recipients that cannot be served now stay queued until the
+// file is older than SenderRetryLimit, when they are reported back.
+#pragma once
+
+#include <atomic>
+#include <ctime>
+#include <string>
+
+#include "job.h"
+
+namespace pellam::service {
+
+enum class JobStatus {
+  kFinished,  // served and removed, or gone before it was read
+  kPending,   // recipients remain for a later pass
+  kSetAside,  // not a usable control file: renamed aside
+  kBusy,      // another service holds its journal
+  kFailed,    // a file operation failed; logged, tried again later
+  kStopped,   // a stop was asked for: left between two recipients
+};
+
+// Works on `name` in the queue; `stop` is looked at before each recipient, so the one
+// in progress is always finished. `now` is the time of this pass.
+JobStatus RunControlJob(const ServiceSettings& settings, const EventLog& log, const std::string& name,
+                        const std::atomic<bool>& stop, std::time_t now);
+
+}  // namespace pellam::service

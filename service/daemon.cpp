@@ -1,0 +1,110 @@
+// Start-up and shut-down. A stop request sets a flag and wakes the loop through a
+// pipe; the loop finishes the recipient in progress and returns, so a stop never cuts
+// a delivery in half (and a kill, which cannot be answered, is what the journal is for).
+#include "daemon.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "event_log.h"
+#include "options.h"
+#include "pellam.h"
+#include "platform/accounts.h"
+#include "service_loop.h"
+
+namespace pellam::service {
+namespace {
+
+std::atomic<bool> g_stop{false};
+int g_stop_pipe[2] = {-1, -1};
+
+void OnStop(int) {
+  g_stop.store(true);
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(g_stop_pipe[1], &byte, 1);
+}
+
+bool InstallStopHandlers() {
+  if (::pipe2(g_stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  struct sigaction action{};
+  action.sa_handler = OnStop;
+  sigemptyset(&action.sa_mask);
+  ::signal(SIGPIPE, SIG_IGN);
+  return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+// The classic detach: a child in a session of its own, its grandchild the service,
+// with no terminal and the standard streams on /dev/null.
+bool Detach() {
+  pid_t pid = ::fork();
+  if (pid < 0) return false;
+  if (pid > 0) ::_exit(0);
+  if (::setsid() < 0) return false;
+  pid = ::fork();
+  if (pid < 0) return false;
+  if (pid > 0) ::_exit(0);
+  if (::chdir("/") != 0) return false;
+  const int null = ::open("/dev/null", O_RDWR);
+  if (null < 0) return false;
+  ::dup2(null, 0);
+  ::dup2(null, 1);
+  ::dup2(null, 2);
+  if (null > 2) ::close(null);
+  return true;
+}
+
+int RunService(bool foreground) {
+  EventLog::OpenSyslog(foreground);
+  const EventLog log;
+  ServiceSettings settings;
+  if (const uint32_t code = GetSystemProfile(&settings.system)) {
+    log.Report(EVT_CALL_FAILED, "GetSystemProfile", "", code);
+    return 1;
+  }
+  settings.node = platform::ComputerName();
+  // The catalogue as the event-message source is a registry entry for the original
+  // platform's log viewers; syslog gets the texts directly, so a failure only warns.
+  if (const uint32_t code = RegisterEventMessages(nullptr)) {
+    log.Report(EVT_CALL_FAILED, "RegisterEventMessages", "", code);
+  }
+  if (!InstallStopHandlers()) {
+    log.Write(EVT_CALL_FAILED, "sigaction", "", "The stop request cannot be answered.");
+    return 1;
+  }
+  log.Write(EVT_SENDER_READY, " " PELLAM_VERSION " on " + settings.node, "", "");
+  ServiceLoop loop(settings, log);
+  loop.Run(g_stop, g_stop_pipe[0]);
+  log.Write(EVT_SENDER_STOPPED, "", "", "");
+  return 0;
+}
+
+}  // namespace
+
+int ServiceMain(int argc, const char* const* argv) {
+  const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "pellam";
+  const Options options = ParseOptions(argc, argv);
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "%s: %s\n", program, options.error.c_str());
+    PrintUsage(stderr, program);
+    return 2;
+  }
+  if (options.help) {
+    PrintUsage(stdout, program);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("pellam %s\n", PELLAM_VERSION);
+    return 0;
+  }
+  if (!options.foreground && !Detach()) {
+    std::perror("pellam: cannot detach");
+    return 1;
+  }
+  return RunService(options.foreground);
+}
+
+}  // namespace pellam::service

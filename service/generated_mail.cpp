@@ -1,0 +1,70 @@
+// The header section is written by the service (AddHeaders knows only From, To, Cc
+// and Subject, and would take From from the service's own profile), handed to the
+// library through an anonymous in-memory file, as is the text.
+#include "generated_mail.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "pellam.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+
+namespace pellam::service {
+namespace {
+
+// An anonymous file holding `bytes`, positioned at its start.
+uint32_t MemoryFile(std::string_view bytes, platform::UniqueFile* file) {
+  file->reset(::memfd_create("pellam-mail", MFD_CLOEXEC));
+  if (!*file) return platform::FromErrno(errno);
+  if (!platform::WriteFile(file->get(), bytes.data(), static_cast<uint32_t>(bytes.size())) ||
+      !platform::SetFilePointer(file->get(), 0, platform::kBegin)) {
+    return platform::GetLastError();
+  }
+  return 0;
+}
+
+// Header values are single lines: a line break in a subject taken from elsewhere
+// would start a header line of its own.
+std::string OneLine(std::string value) {
+  for (char& c : value) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return value;
+}
+
+uint32_t Compose(MailHandle message, const GeneratedMail& mail) {
+  if (const uint32_t code = AddAddresses(message, mail.to.c_str(), ADDR_SINGLE)) return code;
+  std::string header = "From: " + OneLine(mail.from) + "\r\nTo: " + OneLine(mail.to) + "\r\n";
+  if (!mail.subject.empty()) header += "Subject: " + OneLine(mail.subject) + "\r\n";
+  header += "Auto-Submitted: " + mail.automatic + "\r\n\r\n";
+  platform::UniqueFile header_file, text_file;
+  if (const uint32_t code = MemoryFile(header, &header_file)) return code;
+  if (const uint32_t code = AddHeadersFile(message, header_file.get(), static_cast<uint32_t>(header.size()))) {
+    return code;
+  }
+  if (const uint32_t code = MemoryFile(mail.text, &text_file)) return code;
+  if (const uint32_t code = AddTextFile(message, text_file.get(), 0xFFFFFFFF)) return code;
+  return PostMailMessage(message);
+}
+
+}  // namespace
+
+uint32_t PostGeneratedMail(const GeneratedMail& mail) {
+  MailHandle message = CreateMailMessage(0);
+  if (message == nullptr) return platform::GetLastError();
+  const uint32_t code = Compose(message, mail);
+  const uint32_t closed = CloseMailMessage(message);
+  return code != 0 ? code : closed;
+}
+
+std::string FromText(const std::string& account, const std::string& full_name) {
+  std::vector<char> name(full_name.begin(), full_name.end());
+  name.push_back('\0');
+  if (full_name.empty() || CheckPNameOut(name.data()) != 0 || name[0] == '\0') return account;
+  return account + "  (" + name.data() + ")";
+}
+
+}  // namespace pellam::service

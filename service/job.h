@@ -1,0 +1,58 @@
+// One control file while the service works on it, and what serving one of its
+// recipients came to. Shared by the job and the recipients' handlers.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "compose/control_file_reader.h"
+#include "delivered_message.h"
+#include "event_log.h"
+#include "job_state.h"
+#include "message_info.h"
+#include "pellam.h"
+
+namespace pellam::service {
+
+// What the service read at start-up: the system profile and the local node name.
+struct ServiceSettings {
+  MailSystemProfile system{};
+  std::string node;
+};
+
+struct Job {
+  const ServiceSettings& settings;
+  const EventLog& log;
+  std::string name;  // the control file's name in the queue ("snd1A3F.mai")
+  std::string base;  // the name without its extension
+  control::ControlFileContents contents;
+  MessageInfo info;
+  DeliveredMessage message;  // the file a local recipient receives
+  JobState state;
+};
+
+enum class Outcome {
+  kServed,    // delivered, forwarded or reported: recorded as done
+  kDeferred,  // not now; tried again later, reported once the retry limit is reached
+  kAborted,   // the journal could not be written: the job stops here for now
+};
+
+struct RecipientResult {
+  Outcome outcome = Outcome::kServed;
+  std::string reason;  // kDeferred: the text that a report would give
+};
+
+inline RecipientResult Served() { return {Outcome::kServed, {}}; }
+inline RecipientResult Deferred(std::string reason) { return {Outcome::kDeferred, std::move(reason)}; }
+inline RecipientResult Aborted() { return {Outcome::kAborted, {}}; }
+
+// Reports recipient `index` back to the sender with `reason` and records it as done.
+// A report that cannot be posted is deferred, unless `final`, when it is logged and the
+// recipient counts as done all the same.
+RecipientResult ReportBack(Job& job, size_t index, const std::string& reason, bool final);
+
+// Records recipient `index` as done: Served, or Aborted when the journal fails.
+RecipientResult RecordDone(Job& job, size_t index);
+
+}  // namespace pellam::service

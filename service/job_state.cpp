@@ -1,0 +1,137 @@
+// The job journal: lines of text, so an administrator can read where a job stands.
+// A line counts only once its line feed is on disk; a line cut short by a crash is
+// trimmed before anything is appended, so it cannot run into the next record.
+#include "job_state.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+
+namespace pellam::service {
+namespace {
+
+constexpr const char* kStepNames[] = {"", "staged", "delivered", "done"};
+
+std::string IdentityLine(const JobIdentity& id) {
+  char line[96];
+  std::snprintf(line, sizeof line, "job %" PRIu64 " %" PRIu64 " %" PRIu64 "\n", id.creation_time, id.size, id.inode);
+  return line;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+uint32_t LastError() {
+  const uint32_t code = platform::GetLastError();
+  return code != 0 ? code : ERROR_GEN_FAILURE;
+}
+
+}  // namespace
+
+std::string JournalName(const std::string& control_name) {
+  const size_t dot = control_name.rfind('.');
+  return (dot == std::string::npos ? control_name : control_name.substr(0, dot)) + ".sta";
+}
+
+uint32_t JobState::Open(const std::string& path, const JobIdentity& identity, size_t recipients) {
+  path_ = path;
+  steps_.assign(recipients, Step::kNone);
+  file_.reset(platform::CreateFile(path.c_str(), platform::kReadWrite, platform::kShareNone,
+                                   platform::kOpenAlways, 0600));
+  if (!file_) return LastError();
+  // The queue is writable by every user: a journal that is not the service's own file
+  // could have been planted to make it skip recipients, so it is never trusted.
+  struct stat st{};
+  if (::fstat(file_.get(), &st) != 0) return platform::FromErrno(errno);
+  if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) {
+    file_.reset();
+    return ERROR_ACCESS_DENIED;
+  }
+  if (st.st_size == 0) return Restart(identity);
+  return Load(identity);
+}
+
+uint32_t JobState::Restart(const JobIdentity& identity) {
+  std::fill(steps_.begin(), steps_.end(), Step::kNone);
+  const std::string line = IdentityLine(identity);
+  if (!platform::SetFilePointer(file_.get(), 0, platform::kBegin) || !platform::SetEndOfFile(file_.get()) ||
+      !platform::WriteFile(file_.get(), line.data(), static_cast<uint32_t>(line.size())) ||
+      !platform::FlushFile(file_.get()) || !platform::FlushDirectory(DirectoryOf(path_).c_str())) {
+    return LastError();
+  }
+  return 0;
+}
+
+uint32_t JobState::Load(const JobIdentity& identity) {
+  std::string text;
+  char buffer[4096];
+  if (!platform::SetFilePointer(file_.get(), 0, platform::kBegin)) return LastError();
+  for (;;) {
+    uint32_t got = 0;
+    if (!platform::ReadFile(file_.get(), buffer, sizeof buffer, &got)) return LastError();
+    if (got == 0) break;
+    text.append(buffer, got);
+    if (text.size() > (1u << 24)) return Restart(identity);  // never written by the service
+  }
+  const std::string expected = IdentityLine(identity);
+  if (text.compare(0, expected.size(), expected) != 0) return Restart(identity);
+  const size_t complete = text.rfind('\n') + 1;  // identity line ends in one
+  if (complete < text.size()) {
+    if (!platform::SetFilePointer(file_.get(), static_cast<int64_t>(complete), platform::kBegin) ||
+        !platform::SetEndOfFile(file_.get()) || !platform::FlushFile(file_.get())) {
+      return LastError();
+    }
+  }
+  size_t at = expected.size();
+  while (at < complete) {
+    const size_t end = text.find('\n', at);
+    const std::string line = text.substr(at, end - at);
+    at = end + 1;
+    char name[16];
+    size_t index = 0;
+    if (std::sscanf(line.c_str(), "%15s %zu", name, &index) != 2 || index >= steps_.size()) continue;
+    for (uint8_t s = 1; s < 4; ++s) {
+      if (std::strcmp(name, kStepNames[s]) == 0 && s > static_cast<uint8_t>(steps_[index])) {
+        steps_[index] = static_cast<Step>(s);
+      }
+    }
+  }
+  return 0;
+}
+
+bool JobState::AllDone() const {
+  for (Step s : steps_) {
+    if (s != Step::kDone) return false;
+  }
+  return true;
+}
+
+uint32_t JobState::Record(size_t recipient, Step step) {
+  char line[48];
+  const int n = std::snprintf(line, sizeof line, "%s %zu\n", kStepNames[static_cast<uint8_t>(step)], recipient);
+  if (!platform::SetFilePointer(file_.get(), 0, platform::kEnd) ||
+      !platform::WriteFile(file_.get(), line, static_cast<uint32_t>(n)) || !platform::FlushFile(file_.get())) {
+    return LastError();
+  }
+  if (recipient < steps_.size() && step > steps_[recipient]) steps_[recipient] = step;
+  return 0;
+}
+
+uint32_t JobState::Remove() {
+  const bool deleted = platform::DeleteFile(path_.c_str());
+  const uint32_t code = deleted ? 0 : LastError();
+  file_.reset();
+  return code;
+}
+
+}  // namespace pellam::service

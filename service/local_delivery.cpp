@@ -1,0 +1,77 @@
+// The two delivery steps, each run in a child with the recipient's identity (see
+// user_process.h). Nothing here runs with the service's own rights.
+#include "local_delivery.h"
+
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "user_process.h"
+
+namespace pellam::service {
+namespace {
+
+constexpr char kStagingFolder[] = ".incoming";
+
+uint32_t LastError() {
+  const uint32_t code = platform::GetLastError();
+  return code != 0 ? code : ERROR_GEN_FAILURE;
+}
+
+// Creates a directory unless it is there.
+uint32_t EnsureDirectory(const std::string& path) {
+  if (platform::CreateDirectory(path.c_str(), 0700) || platform::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+  return LastError();
+}
+
+bool Exists(const std::string& path) {
+  return platform::GetFileAttributes(path.c_str()) != platform::kInvalidAttributes;
+}
+
+uint32_t WriteStaged(const MailProfile& profile, const std::string& staged, const std::string& bytes) {
+  std::string directory = profile.MailDirectory;
+  if (const uint32_t code = EnsureDirectory(directory.substr(0, directory.size() - 1))) return code;
+  if (const uint32_t code = EnsureDirectory(directory + kStagingFolder)) return code;
+  const std::string part = staged + ".part";
+  platform::UniqueFile file(platform::CreateFile(part.c_str(), platform::kWrite, platform::kShareNone,
+                                                 platform::kCreateAlways, 0600));
+  if (!file) return LastError();
+  if (!platform::WriteFile(file.get(), bytes.data(), static_cast<uint32_t>(bytes.size())) ||
+      !platform::FlushFile(file.get()) || !platform::CloseFile(file.release())) {
+    const uint32_t code = LastError();
+    platform::DeleteFile(part.c_str());
+    return code;
+  }
+  // A staged file left by an earlier attempt was never placed (its step was not
+  // recorded), so it is replaced by this one.
+  if (!platform::DeleteFile(staged.c_str()) && platform::GetLastError() != ERROR_FILE_NOT_FOUND) return LastError();
+  if (!platform::MoveFile(part.c_str(), staged.c_str())) return LastError();
+  if (!platform::FlushDirectory((directory + kStagingFolder).c_str())) return LastError();
+  return 0;
+}
+
+uint32_t PlaceAsUser(const MailProfile& profile, const std::string& staged) {
+  if (!Exists(staged)) return 0;
+  uint32_t moved = 1;
+  const uint32_t code = DeliverMail(staged.c_str(), &profile, &moved);
+  if (code != 0) return Exists(staged) ? code : 0;  // gone: the move did happen
+  // Placed by copying (the folder lies on another filesystem): the staged file must
+  // go, or a later attempt would place it again.
+  if (moved == 0) platform::DeleteFile(staged.c_str());
+  return 0;
+}
+
+}  // namespace
+
+std::string StagedPath(const MailProfile& profile, const std::string& job_base, size_t index) {
+  return std::string(profile.MailDirectory) + kStagingFolder + "/" + job_base + "-" + std::to_string(index) + ".mai";
+}
+
+uint32_t StageMessage(const platform::Account& user, const MailProfile& profile, const std::string& staged,
+                      const std::string& bytes) {
+  return RunAsUser(user, [&](std::string*) { return WriteStaged(profile, staged, bytes); });
+}
+
+uint32_t PlaceStaged(const platform::Account& user, const MailProfile& profile, const std::string& staged) {
+  return RunAsUser(user, [&](std::string*) { return PlaceAsUser(profile, staged); });
+}
+
+}  // namespace pellam::service

@@ -1,0 +1,108 @@
+// A local recipient, step by step. A step already recorded is never repeated: a job
+// resumed after a crash goes on with the step after the last one in its journal.
+#include "local_recipient.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstring>
+
+#include "auto_reply.h"
+#include "local_delivery.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+
+namespace pellam::service {
+namespace {
+
+// The user's profile. Addresses are often written in capitals while account names are
+// not, so a name not found as written is looked up once more in small letters.
+uint32_t LookUpProfile(const std::string& user, MailProfile* profile) {
+  std::string name = user;
+  for (int round = 0; round < 2; ++round) {
+    std::memset(profile, 0, sizeof *profile);
+    if (name.size() >= sizeof profile->AccountName) return ERR_NO_SUCH_USER;
+    std::memcpy(profile->AccountName, name.c_str(), name.size() + 1);
+    const uint32_t code = GetUserProfile(profile, 0);
+    if (code != ERR_NO_SUCH_USER) return code;
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == name) return code;
+    name = lower;
+  }
+  return ERR_NO_SUCH_USER;
+}
+
+bool IsRefusal(uint32_t code) {
+  return code == ERR_NO_SUCH_USER || code == ERR_NOT_REGISTERED || code == ERR_NO_MAIL_DIRECTORY;
+}
+
+RecipientResult DeliveryFailed(Job& job, const std::string& user, uint32_t code) {
+  job.log.Report(EVT_DELIVERY_FAILED, user, job.name, code);
+  return Deferred(StatusText(EVT_DELIVERY_FAILED, user, job.name) + "\r\n" + StatusText(code, user, job.settings.node));
+}
+
+// Queues a copy to the user's Forward address: the delivered message, Received line
+// and all, so that the hops add up and a forwarding loop ends at MaximumHops.
+RecipientResult Forward(Job& job, size_t index, const MailProfile& profile) {
+  if (job.info.hops + 1 > job.settings.system.MaximumHops) {
+    return ReportBack(job, index, StatusText(ERR_HOP_COUNT), false);
+  }
+  platform::UniqueFile file(::memfd_create("pellam-forward", MFD_CLOEXEC));
+  uint32_t code = file ? 0 : platform::FromErrno(errno);
+  if (code == 0 && !platform::WriteFile(file.get(), job.message.bytes.data(),
+                                        static_cast<uint32_t>(job.message.bytes.size()))) {
+    code = platform::GetLastError();
+  }
+  MailProfile target{};
+  std::memcpy(target.AccountName, profile.Forward, sizeof target.AccountName);
+  target.Selected = 1;
+  if (code == 0) code = ForwardMail(file.get(), job.message.header_length, &target);
+  if (code != 0) {
+    job.log.Report(EVT_FORWARD_FAILED, "", job.name, code);
+    return Deferred(StatusText(EVT_FORWARD_FAILED, "", job.name) + "\r\n" + StatusText(code));
+  }
+  return RecordDone(job, index);
+}
+
+}  // namespace
+
+RecipientResult ServeLocalRecipient(Job& job, size_t index, const std::string& user) {
+  MailProfile profile{};
+  const uint32_t looked_up = LookUpProfile(user, &profile);
+  Step step = job.state.StepOf(index);
+  if (step == Step::kNone) {
+    if (IsRefusal(looked_up)) return ReportBack(job, index, StatusText(looked_up, user, job.settings.node), false);
+    if (looked_up == 0 && profile.DisableNewMail != 0) {
+      return ReportBack(job, index, StatusText(ERR_CANNOT_RECEIVE, profile.AccountName), false);
+    }
+    if (looked_up == 0 && profile.Forward[0] != '\0') return Forward(job, index, profile);
+  }
+  // A delivery under way is finished whatever the profile says now.
+  if (looked_up != 0) return DeliveryFailed(job, user, looked_up);
+  platform::Account account;
+  if (const uint32_t code = platform::LookupAccountByName(profile.AccountName, &account)) {
+    return DeliveryFailed(job, user, code);
+  }
+  const std::string staged = StagedPath(profile, job.base, index);
+  if (step == Step::kNone) {
+    if (const uint32_t code = StageMessage(account, profile, staged, job.message.bytes)) {
+      return DeliveryFailed(job, user, code);
+    }
+    if (job.state.Record(index, Step::kStaged) != 0) return Aborted();
+    step = Step::kStaged;
+  }
+  if (step == Step::kStaged) {
+    if (const uint32_t code = PlaceStaged(account, profile, staged)) return DeliveryFailed(job, user, code);
+    if (job.state.Record(index, Step::kDelivered) != 0) return Aborted();
+  }
+  uint32_t code = 0;
+  const AutoReplyRequest reply{account, profile, job.info.sender, job.info.subject, job.info.automatic};
+  if (SendAutoReply(reply, &code) == ReplyResult::kFailed) {
+    job.log.Report(EVT_AUTO_REPLY_FAILED, job.info.sender, profile.AccountName, code);
+  }
+  return RecordDone(job, index);
+}
+
+}  // namespace pellam::service

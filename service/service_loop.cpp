@@ -1,0 +1,103 @@
+// Scanning and waiting. The rescan every minute catches whatever the change
+// notification missed (or all of it, when the notification could not be set up).
+#include "service_loop.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "control_job.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "queue_file.h"
+#include "queue_watch.h"
+
+namespace pellam::service {
+namespace {
+
+constexpr int kRescanMs = 60 * 1000;
+
+}  // namespace
+
+size_t ServiceLoop::Pass(const std::atomic<bool>& stop) {
+  const std::string queue = settings_.system.MailQueuePath;
+  const std::time_t now = std::time(nullptr);
+  std::vector<std::string> names;
+  if (const uint32_t code = ListQueue(queue, "*.mai", &names)) {
+    log_.Report(EVT_FILE_SEARCH, queue + "*.mai", "", code);
+    return 0;
+  }
+  // Forget retry times of files that are gone.
+  for (auto it = due_.begin(); it != due_.end();) {
+    it = std::find(names.begin(), names.end(), it->first) == names.end() ? due_.erase(it) : std::next(it);
+  }
+  size_t worked = 0;
+  const std::time_t delta = static_cast<std::time_t>(settings_.system.SenderRetryDelta / 1000);
+  for (const std::string& name : names) {
+    if (stop.load()) break;
+    if (auto it = due_.find(name); it != due_.end() && it->second > now) continue;
+    ++worked;
+    switch (RunControlJob(settings_, log_, name, stop, now)) {
+      case JobStatus::kFinished:
+      case JobStatus::kSetAside:
+        due_.erase(name);
+        break;
+      case JobStatus::kPending:
+      case JobStatus::kBusy:
+      case JobStatus::kFailed:
+        due_[name] = now + std::max<std::time_t>(delta, 1);
+        break;
+      case JobStatus::kStopped:
+        return worked;
+    }
+  }
+  RemoveOrphanJournals();
+  return worked;
+}
+
+void ServiceLoop::Drain(const std::atomic<bool>& stop) {
+  while (!stop.load() && Pass(stop) > 0) {
+  }
+}
+
+// A journal whose control file is gone was left by a crash between removing the two.
+// Only the service's own files are removed; anything else a user put there stays.
+void ServiceLoop::RemoveOrphanJournals() {
+  const std::string queue = settings_.system.MailQueuePath;
+  std::vector<std::string> journals;
+  if (ListQueue(queue, "*.sta", &journals) != 0) return;
+  for (const std::string& journal : journals) {
+    const std::string control = queue + journal.substr(0, journal.size() - 4) + ".mai";
+    struct stat st{};
+    if (::lstat(control.c_str(), &st) == 0 || errno != ENOENT) continue;
+    const std::string path = queue + journal;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+      platform::DeleteFile(path.c_str());
+    }
+  }
+}
+
+int ServiceLoop::MillisecondsToWait(std::time_t now) const {
+  int wait = kRescanMs;
+  for (const auto& [name, when] : due_) {
+    const std::time_t seconds = when > now ? when - now : 0;
+    wait = std::min<int>(wait, static_cast<int>(std::min<std::time_t>(seconds, kRescanMs / 1000)) * 1000);
+  }
+  return wait;
+}
+
+void ServiceLoop::Run(const std::atomic<bool>& stop, int stop_fd) {
+  QueueWatch watch;
+  if (const uint32_t code = watch.Start(settings_.system.MailQueuePath)) {
+    log_.Report(EVT_CHANGE_MONITOR, settings_.system.MailQueuePath, "", code);
+  }
+  while (!stop.load()) {
+    Drain(stop);
+    if (stop.load()) break;
+    if (watch.Wait(stop_fd, MillisecondsToWait(std::time(nullptr))) == QueueWatch::Wake::kStop) break;
+  }
+}
+
+}  // namespace pellam::service

@@ -1,0 +1,37 @@
+// The service's main loop: scan the queue, work on every control file that is due,
+// wait for a change or for the next retry, until asked to stop. A file whose
+// recipients could not all be served is not looked at again before SenderRetryDelta.
+#pragma once
+
+#include <atomic>
+#include <ctime>
+#include <map>
+#include <string>
+
+#include "job.h"
+
+namespace pellam::service {
+
+class ServiceLoop {
+ public:
+  ServiceLoop(const ServiceSettings& settings, const EventLog& log) : settings_(settings), log_(log) {}
+
+  // One scan: works on each control file that is due; returns how many it worked on.
+  size_t Pass(const std::atomic<bool>& stop);
+
+  // Passes until one finds nothing due (mail the service posts itself included).
+  void Drain(const std::atomic<bool>& stop);
+
+  // Watches the queue until `stop` is set (its setter makes `stop_fd` readable).
+  void Run(const std::atomic<bool>& stop, int stop_fd);
+
+ private:
+  void RemoveOrphanJournals();
+  int MillisecondsToWait(std::time_t now) const;
+
+  const ServiceSettings& settings_;
+  const EventLog& log_;
+  std::map<std::string, std::time_t> due_;  // files waiting for a retry, and when
+};
+
+}  // namespace pellam::service

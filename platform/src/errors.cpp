@@ -80,9 +80,11 @@ constexpr Message kMessages[] = {
     {ERROR_CANTREAD, "The configuration registry key could not be read.\r\n"},
     {ERROR_CANTWRITE, "The configuration registry key could not be written.\r\n"},
     {ERROR_KEY_DELETED, "Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
+    {ERROR_INVALID_SERVICE_CONTROL, "The service does not accept the control requested.\r\n"},
     {ERROR_SERVICE_REQUEST_TIMEOUT,
      "The service did not respond to the start or control request in a timely fashion.\r\n"},
     {ERROR_SERVICE_ALREADY_RUNNING, "An instance of the service is already running.\r\n"},
+    {ERROR_INVALID_SERVICE_ACCOUNT, "The account given for the service is not valid.\r\n"},
     {ERROR_SERVICE_DISABLED,
      "The service cannot be started, either because it is disabled or because it has no enabled "
      "devices associated with it.\r\n"},

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev

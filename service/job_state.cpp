@@ -46,6 +46,7 @@ std::string JournalName(const std::string& control_name) {
 uint32_t JobState::Open(const std::string& path, const JobIdentity& identity, size_t recipients) {
   path_ = path;
   steps_.assign(recipients, Step::kNone);
+  file_.reset();  // a journal held from an earlier open would refuse this one
   file_.reset(platform::CreateFile(path.c_str(), platform::kReadWrite, platform::kShareNone,
                                    platform::kOpenAlways, 0600));
   if (!file_) return LastError();

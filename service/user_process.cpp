@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/close_range.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -47,6 +48,10 @@ uint32_t SwitchIdentity(const platform::Account& user) {
 [[noreturn]] void RunChild(int out, pid_t parent, const platform::Account& user, const UserWork& work) {
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != parent) ::_exit(1);  // the service died before the line above
+  // Descriptors of the service stay behind: the user's work needs none of them, and a
+  // job journal inherited here would keep its lock from a restarted service.
+  if (out > 3) ::close_range(3, static_cast<unsigned>(out) - 1, 0);
+  ::close_range(static_cast<unsigned>(out) + 1, ~0u, 0);
   ::signal(SIGTERM, SIG_DFL);
   ::signal(SIGINT, SIG_DFL);
   ::umask(077);

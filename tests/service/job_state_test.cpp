@@ -1,0 +1,156 @@
+// The job journal: what survives a reopening, a line cut short by a crash, a journal
+// of another control file of the same name, one planted by a user, one held by another
+// service, and writes that fail.
+#include "job_state.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/errors.h"
+#include "platform/fault.h"
+#include "sandbox.h"
+
+namespace {
+
+using pellam::service::JobIdentity;
+using pellam::service::JobState;
+using pellam::service::Step;
+using pellam::test::ReadTextFile;
+using pellam::test::WriteTextFile;
+
+class Journal : public ::testing::Test {
+ protected:
+  std::string Steps(const JobState& state, size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += std::to_string(static_cast<int>(state.StepOf(i)));
+    return s;
+  }
+  pellam::test::Sandbox box_;
+  std::string path_ = box_.Path("snd0001.sta");
+  JobIdentity id_{133000000000000000ull, 321, 77};
+};
+
+TEST_F(Journal, StepsSurviveAReopening) {
+  {
+    JobState state;
+    ASSERT_EQ(state.Open(path_, id_, 3), 0u);
+    EXPECT_EQ(Steps(state, 3), "000");
+    ASSERT_EQ(state.Record(0, Step::kStaged), 0u);
+    ASSERT_EQ(state.Record(0, Step::kDelivered), 0u);
+    ASSERT_EQ(state.Record(2, Step::kDone), 0u);
+    ASSERT_EQ(state.Record(0, Step::kStaged), 0u) << "an earlier step recorded again";
+  }
+  JobState again;
+  ASSERT_EQ(again.Open(path_, id_, 3), 0u);
+  EXPECT_EQ(Steps(again, 3), "203");
+  EXPECT_FALSE(again.AllDone());
+  ASSERT_EQ(again.Record(0, Step::kDone), 0u);
+  ASSERT_EQ(again.Record(1, Step::kDone), 0u);
+  EXPECT_TRUE(again.AllDone());
+  ASSERT_EQ(again.Remove(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(path_));
+}
+
+TEST_F(Journal, WhatIsReadBack) {
+  struct Row {
+    const char* what;
+    std::string content;  // after the identity line
+    const char* want;
+    std::string want_file_tail;  // what the file holds after the identity line once opened
+  };
+  const Row rows[] = {
+      {"a line cut short is dropped and trimmed", "done 0\nstaged 1\ndon", "31", "done 0\nstaged 1\n"},
+      {"lines out of range or unknown are ignored", "done 7\nfinished 0\nstaged x\n", "00",
+       "done 7\nfinished 0\nstaged x\n"},
+      {"the furthest step wins", "delivered 1\nstaged 1\n", "02", "delivered 1\nstaged 1\n"},
+  };
+  const std::string identity = "job 133000000000000000 321 77\n";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    WriteTextFile(path_, identity + row.content);
+    JobState state;
+    ASSERT_EQ(state.Open(path_, id_, 2), 0u);
+    EXPECT_EQ(Steps(state, 2), row.want);
+    EXPECT_EQ(ReadTextFile(path_), identity + row.want_file_tail);
+  }
+  // A record appended after a trimmed line stands on a line of its own.
+  WriteTextFile(path_, identity + "done 0\nsta");
+  {
+    JobState state;
+    ASSERT_EQ(state.Open(path_, id_, 2), 0u);
+    ASSERT_EQ(state.Record(1, Step::kDone), 0u);
+  }
+  JobState state;
+  ASSERT_EQ(state.Open(path_, id_, 2), 0u);
+  EXPECT_TRUE(state.AllDone());
+}
+
+TEST_F(Journal, AJournalOfAnotherFileOfTheSameNameStartsAfresh) {
+  {
+    JobState state;
+    ASSERT_EQ(state.Open(path_, id_, 2), 0u);
+    ASSERT_EQ(state.Record(0, Step::kDone), 0u);
+  }
+  for (JobIdentity other : {JobIdentity{id_.creation_time + 1, 321, 77}, JobIdentity{id_.creation_time, 322, 77},
+                            JobIdentity{id_.creation_time, 321, 78}}) {
+    JobState state;
+    ASSERT_EQ(state.Open(path_, other, 2), 0u);
+    EXPECT_EQ(Steps(state, 2), "00");
+  }
+}
+
+TEST_F(Journal, OnlyTheServicesOwnFileIsTrusted) {
+  WriteTextFile(path_, "job 133000000000000000 321 77\ndone 0\n");
+  ASSERT_EQ(::chown(path_.c_str(), 1234, 1234), 0);
+  JobState state;
+  EXPECT_EQ(state.Open(path_, id_, 1), ERROR_ACCESS_DENIED);
+
+  const std::string target = box_.Path("target");
+  WriteTextFile(target, "job 133000000000000000 321 77\ndone 0\n");
+  const std::string linked = box_.Path("linked.sta");
+  std::filesystem::create_symlink(target, linked);
+  EXPECT_EQ(state.Open(linked, id_, 1), ERROR_ACCESS_DENIED);
+  const std::string hard = box_.Path("hard.sta");
+  std::filesystem::create_hard_link(target, hard);
+  EXPECT_EQ(state.Open(hard, id_, 1), ERROR_ACCESS_DENIED) << "a second name of another file";
+  EXPECT_EQ(ReadTextFile(target), "job 133000000000000000 321 77\ndone 0\n");
+}
+
+TEST_F(Journal, AJournalHeldByAnotherServiceIsASharingViolation) {
+  JobState first;
+  ASSERT_EQ(first.Open(path_, id_, 1), 0u);
+  const int status = pellam::test::RunInChild([&] {
+    JobState second;
+    return second.Open(path_, id_, 1) == ERROR_SHARING_VIOLATION ? 0 : 1;
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(Journal, FailingWritesAreReported) {
+  using platform::fault::Op;
+  for (Op op : {Op::Write, Op::Flush, Op::Seek}) {
+    SCOPED_TRACE(static_cast<unsigned>(op));
+    std::filesystem::remove(path_);
+    platform::fault::Scope faults;
+    platform::fault::FailNth(op, 1, ERROR_DISK_FULL);
+    JobState state;
+    EXPECT_EQ(state.Open(path_, id_, 1), ERROR_DISK_FULL) << "a new journal that cannot be written";
+    platform::fault::Clear();
+    ASSERT_EQ(state.Open(path_, id_, 1), 0u);
+    platform::fault::FailNth(op, 1, ERROR_DISK_FULL);
+    EXPECT_EQ(state.Record(0, Step::kDone), ERROR_DISK_FULL);
+    EXPECT_EQ(state.StepOf(0), Step::kNone) << "a step that was not written does not count";
+  }
+  platform::fault::Scope faults;
+  platform::fault::FailNth(platform::fault::Op::Open, 1, ERROR_ACCESS_DENIED);
+  JobState state;
+  EXPECT_EQ(state.Open(path_, id_, 1), ERROR_ACCESS_DENIED);
+  platform::fault::FailNth(platform::fault::Op::Read, 1, ERROR_IO_DEVICE);
+  EXPECT_EQ(state.Open(path_, id_, 1), ERROR_IO_DEVICE);
+}
+
+}  // namespace

@@ -59,6 +59,12 @@ RecipientResult Forward(Job& job, size_t index, const MailProfile& profile) {
   std::memcpy(target.AccountName, profile.Forward, sizeof target.AccountName);
   target.Selected = 1;
   if (code == 0) code = ForwardMail(file.get(), job.message.header_length, &target);
+  // A Forward address the library refuses (bad syntax, a list where one address
+  // belongs) will not improve with time: the sender hears of it now.
+  const bool refused = ((code >> 16) & 0xFFF) == 0x100 && code != ERR_NO_PARAMETERS && code != ERR_BAD_PARAMETERS;
+  if (refused) {
+    return ReportBack(job, index, StatusText(EVT_FORWARD_FAILED, "", job.name) + "\r\n" + StatusText(code), false);
+  }
   if (code != 0) {
     job.log.Report(EVT_FORWARD_FAILED, "", job.name, code);
     return Deferred(StatusText(EVT_FORWARD_FAILED, "", job.name) + "\r\n" + StatusText(code));

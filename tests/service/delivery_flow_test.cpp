@@ -144,6 +144,17 @@ TEST_F(DeliveryFlow, AForwardAddressGetsTheCopyInstead) {
   EXPECT_EQ(received, 2u) << "one hop for the forward, one for the delivery:\n" << message;
 }
 
+TEST_F(DeliveryFlow, AForwardAddressTheLibraryRefusesIsReportedAtOnce) {
+  s_.SetProfile("bob", "carol, dave", -1, -1);  // one address belongs there
+  s_.Post("To: bob\r\nSubject: fwd\r\n\r\nfor bob\r\n");
+  s_.Drain();
+  ExpectQueueEmpty();
+  EXPECT_EQ(s_.Messages("bob"), Names{});
+  const std::string report = OnlyMessage("ann");
+  EXPECT_TRUE(Contains(report, "Failed to forward mail message")) << report;
+  EXPECT_TRUE(Contains(report, "remote lists not allowed")) << report;
+}
+
 TEST_F(DeliveryFlow, AForwardingLoopEndsAtTheHopLimit) {
   s_.SetProfile("bob", "carol", -1, -1);
   s_.SetProfile("carol", "bob", -1, -1);

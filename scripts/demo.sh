@@ -60,22 +60,25 @@ message=$root/home/$me/hello.txt
   printf 'This message went from pellpost through the queue to your "new" folder.\r\n'
 } >"$message"
 cat "$message"
-"$bin/pellpost" "$message"
-echo "pellpost exit code: $?"
+"$bin/pellpost" "$message" && echo "pellpost exit code: 0"
 
 say "The queue now holds"
 ls -l "$root/srv/pellam/queue"
-if [ -x "$bin/pellqueue" ]; then "$bin/pellqueue" "$root/srv/pellam/queue"/*.mai; fi
+"$bin/pellqueue" "$root/srv/pellam/queue"/*.mai
 
-if [ -x "$bin/pellam" ]; then
-  say "The service delivers the queue"
-  "$bin/pellam" --foreground --once
-  for u in "${recipients[@]}"; do
-    say "$u's new folder"
-    ls -l "$root/home/$u/mail/new/"
-    cat "$root/home/$u/mail/new/msg0001.mai"
-  done
-fi
+say "The service delivers the queue"
+"$bin/pellam" --foreground &
+service=$!
+for _ in $(seq 100); do
+  ls "$root/srv/pellam/queue"/*.mai >/dev/null 2>&1 || break
+  sleep 0.1
+done
+kill -TERM "$service"; wait "$service" || true
+for u in "${recipients[@]}"; do
+  say "$u's \"new\" folder"
+  ls -l "$root/home/$u/mail/new/"
+  cat "$root/home/$u/mail/new/msg0001.mai"
+done
 
 if [ -x "$bin/pelldesk" ]; then
   if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -23,6 +24,20 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args)
   for (const std::string& a : args) command += " '" + a + "'";
   command += " >/dev/null 2>&1";
   int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a program; its exit code, and what it printed on both streams in `*output`.
+int Capture(const std::string& program, const std::vector<std::string>& args, std::string* output) {
+  std::string command = "'" + program + "'";
+  for (const std::string& a : args) command += " '" + a + "'";
+  command += " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  output->clear();
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output->append(buffer, n);
+  int status = ::pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -83,6 +98,31 @@ TEST_F(Administration, AFirstMessageReachesTheQueueComplete) {
   EXPECT_EQ(std::string(control.header()),
             "From: ann  (Ann Example)\r\nTo: bob,NODE::CAROL\r\nSubject: hi\r\n\r\n");
   EXPECT_EQ(std::string(control.text()), "Hello.\r\n");
+
+  // pellqueue shows the same file as an administrator reads it.
+  std::string shown;
+  ASSERT_EQ(Capture(PELLQUEUE_PATH, {queued[0].string()}, &shown), 0) << shown;
+  EXPECT_NE(shown.find("  2 addresses\n    bob  (local user bob)\n    NODE::CAROL  (node NODE, user CAROL)\n"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("    From: ann  (Ann Example)\n    To: bob,NODE::CAROL\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("  text, 8 bytes\n    Hello.\n"), std::string::npos) << shown;
+}
+
+TEST_F(Administration, PellqueueSaysWhatIsWrong) {
+  std::string out;
+  EXPECT_EQ(Capture(PELLQUEUE_PATH, {}, &out), 2);
+  EXPECT_EQ(out.rfind("usage:  pellqueue FILE...\n", 0), 0u) << out;
+  EXPECT_EQ(Capture(PELLQUEUE_PATH, {"--help"}, &out), 0);
+  EXPECT_EQ(Capture(PELLQUEUE_PATH, {"--version"}, &out), 0);
+  EXPECT_EQ(out.rfind("pellqueue ", 0), 0u) << out;
+  std::string missing = box_.Path("srv/queue/none.mai");
+  EXPECT_EQ(Capture(PELLQUEUE_PATH, {missing}, &out), 1);
+  EXPECT_EQ(out, "pellqueue: " + missing + ": The system cannot find the file specified.\n");
+  std::string junk = box_.Path("srv/queue/junk.mai");
+  pellam::test::WriteTextFile(junk, "To: nobody\r\n\r\nnot a control file\r\n");
+  EXPECT_EQ(Capture(PELLQUEUE_PATH, {junk}, &out), 1);
+  EXPECT_EQ(out, "pellqueue: " + junk + ": Invalid item or invalid format in Pellam control file.\n");
 }
 
 }  // namespace

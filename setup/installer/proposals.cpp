@@ -34,8 +34,8 @@ std::string SharedMailDirectory(const std::string& queue, const std::string& tem
   for (std::size_t i = 0; i < queue.size() && i < temp.size() && queue[i] == temp[i]; ++i) {
     if (platform::IsSeparator(queue[i])) last_separator = i;
   }
-  if (last_separator == std::string::npos) return {};
-  return last_separator == 0 ? "/" : queue.substr(0, last_separator);
+  if (last_separator == std::string::npos || last_separator == 0) return {};
+  return queue.substr(0, last_separator);
 }
 
 std::string WithoutTrailingSeparator(const std::string& path) {

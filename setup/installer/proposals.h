@@ -25,8 +25,8 @@ RootFound FindSystemRoot(const std::string& sandbox_root, const std::string& cur
 std::string ProgramDirectoryOf(const std::string& program);
 
 // The directory that the queue and temporary directories share: the queue path up to
-// the last separator of their common beginning, without it ("/" when that is the root);
-// "" when they share nothing.
+// the last separator of their common beginning, without it; "" when they share no
+// more than the root, as directories on two drives shared nothing.
 std::string SharedMailDirectory(const std::string& queue, const std::string& temp);
 
 // The path as an edit dialog shows it: without its trailing "/", except "/" itself.

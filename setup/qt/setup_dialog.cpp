@@ -11,6 +11,35 @@
 namespace setup {
 namespace {
 
+// An edit field that keeps "EditFocus" whenever it takes the focus: "ALL" selects
+// the text, anything else ("END") puts the cursor after it and selects nothing, where
+// a plain field would select everything on some ways of taking the focus.
+class EditField : public QLineEdit {
+ public:
+  EditField(const QString& text, bool select_all, QWidget* parent)
+      : QLineEdit(text, parent), select_all_(select_all) {
+    Place();
+  }
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    QLineEdit::focusInEvent(event);
+    Place();
+  }
+
+ private:
+  void Place() {
+    if (select_all_) {
+      selectAll();
+    } else {
+      deselect();
+      setCursorPosition(static_cast<int>(text().size()));
+    }
+  }
+
+  bool select_all_;
+};
+
 bool FitsLatin1(const QString& text) {
   for (QChar c : text) {
     if (c.unicode() > 0xFF) return false;
@@ -30,14 +59,9 @@ SetupDialog::SetupDialog(const DialogRequest& request, QWidget* parent) : QDialo
   text->setMinimumWidth(420);
   layout->addWidget(text);
   if (request.proc == DialogProc::kEdit) {
-    edit_ = new QLineEdit(QString::fromLatin1(request.edit_in.c_str()), this);
+    edit_ = new EditField(QString::fromLatin1(request.edit_in.c_str()), request.edit_focus == "ALL", this);
     edit_->setObjectName("edit");
     edit_->setMaxLength(254);
-    if (request.edit_focus == "ALL") {
-      edit_->selectAll();
-    } else {
-      edit_->setCursorPosition(static_cast<int>(edit_->text().size()));
-    }
     layout->addWidget(edit_);
     edit_->setFocus();
   }
@@ -45,6 +69,7 @@ SetupDialog::SetupDialog(const DialogRequest& request, QWidget* parent) : QDialo
     setModal(false);
     return;
   }
+  layout->addSpacing(8);
   buttons_ = new QHBoxLayout();
   buttons_->addStretch();
   layout->addLayout(buttons_);

@@ -1,0 +1,243 @@
+// The Qt front end under the offscreen platform: each kind of dialog ends with the
+// event of the button pressed (closing is CANCEL), edit dialogs take and return their
+// text, help ends nothing, a text the code page cannot hold is refused, and notes,
+// messages and the gauge come and go. With PELLAM_SCREENSHOT_DIR set, the welcome
+// and directory dialogs over the frame are saved there as PNG files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "qt_front_end.h"
+#include "toolkit.h"
+
+namespace {
+
+using namespace setup;
+
+class QtDialogs : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) ::setenv("XDG_RUNTIME_DIR", "/tmp", 0);
+    static int argc = 1;
+    static char name[] = "setup_qt_tests";
+    static char* argv[] = {name, nullptr};
+    if (QApplication::instance() == nullptr) application_ = new QApplication(argc, argv);
+  }
+
+  // Runs `act` on the modal dialog once it is up (the dialog's exec runs meanwhile).
+  static void WhenShown(const std::function<void(QWidget*)>& act) {
+    QTimer::singleShot(0, [act] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr) {
+        WhenShown(act);  // not up yet: look again on the next turn
+        return;
+      }
+      act(modal);
+    });
+  }
+
+  static void Click(QWidget* dialog, const char* button) {
+    auto* b = dialog->findChild<QPushButton*>(button);
+    ASSERT_NE(b, nullptr) << button;
+    b->click();
+  }
+
+  DialogAnswer Show(int id, DialogProc proc, int help, const std::function<void(QWidget*)>& act,
+                    const std::string& edit_in = {}) {
+    DialogRequest request;
+    request.dialog = FindDialogTemplate(id);
+    request.proc = proc;
+    request.help = help != 0 ? FindDialogTemplate(help) : nullptr;
+    request.edit_in = edit_in;
+    request.edit_focus = "END";
+    DialogAnswer answer;
+    WhenShown(act);
+    EXPECT_TRUE(front_end_->ShowDialog(request, &answer));
+    return answer;
+  }
+
+  void SetUp() override {
+    front_end_ = std::make_unique<QtFrontEnd>();
+    front_end_->SetBackground(1);
+    front_end_->SetTitle("Pellam Setup");
+  }
+
+  static QApplication* application_;
+  std::unique_ptr<QtFrontEnd> front_end_;
+};
+
+QApplication* QtDialogs::application_ = nullptr;
+
+TEST_F(QtDialogs, EachButtonEndsTheDialogWithItsEvent) {
+  struct Row {
+    int id;
+    DialogProc proc;
+    const char* button;  // null: the window is closed
+    const char* want;
+  };
+  const Row rows[] = {
+      {100, DialogProc::kInfo, "continue", "CONTINUE"}, {100, DialogProc::kInfo, "exit", "EXIT"},
+      {100, DialogProc::kInfo, nullptr, "CANCEL"},      {600, DialogProc::kInfo, "back", "BACK"},
+      {600, DialogProc::kInfo, "continue", "CONTINUE"}, {200, DialogProc::kQuit, "exit", "EXIT"},
+      {200, DialogProc::kQuit, "continue", "CONTINUE"}, {6400, DialogProc::kInfo0, "continue", "CONTINUE"},
+      {400, DialogProc::kInfo0, nullptr, "CANCEL"},
+  };
+  for (const Row& r : rows) {
+    const DialogAnswer answer = Show(r.id, r.proc, 0, [&r](QWidget* dialog) {
+      if (r.button == nullptr) {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+      } else {
+        Click(dialog, r.button);
+      }
+    });
+    EXPECT_EQ(answer.event, r.want) << "dialog " << r.id << " button " << (r.button ? r.button : "close");
+  }
+}
+
+TEST_F(QtDialogs, TheButtonsAreTheTemplatesAndHelpEndsNothing) {
+  std::string found;
+  const DialogAnswer answer = Show(500, DialogProc::kEdit, 900, [&found](QWidget* dialog) {
+    for (const char* name : {"continue", "back", "exit", "help"}) {
+      if (dialog->findChild<QPushButton*>(name) != nullptr) found += std::string(name) + " ";
+    }
+    // Help shows its own dialog; closing it returns to this one.
+    WhenShown([dialog](QWidget* help) {
+      EXPECT_NE(help, dialog);
+      EXPECT_EQ(help->windowTitle(), "Setup Help");
+      Click(help, "continue");
+      WhenShown([dialog](QWidget* again) {
+        EXPECT_EQ(again, dialog);
+        Click(again, "continue");
+      });
+    });
+    Click(dialog, "help");
+  });
+  EXPECT_EQ(found, "continue exit help ");
+  EXPECT_EQ(answer.event, "CONTINUE");
+}
+
+TEST_F(QtDialogs, EditDialogsTakeAndReturnTheirText) {
+  int cursor = -1, max_length = -1;
+  bool selected = true;
+  DialogAnswer answer = Show(
+      500, DialogProc::kEdit, 900,
+      [&](QWidget* dialog) {
+        auto* edit = dialog->findChild<QLineEdit*>("edit");
+        ASSERT_NE(edit, nullptr);
+        QApplication::processEvents();
+        selected = edit->hasSelectedText();
+        cursor = edit->cursorPosition();
+        max_length = edit->maxLength();
+        edit->setText(QString::fromLatin1("/opt/caf\xe9"));
+        Click(dialog, "continue");
+      },
+      "/opt/pellam");
+  EXPECT_EQ(cursor, 11) << "EditFocus END puts the cursor after the text";
+  EXPECT_FALSE(selected) << "EditFocus END selects nothing";
+  EXPECT_EQ(max_length, 254);
+  EXPECT_EQ(answer.event, "CONTINUE");
+  EXPECT_EQ(answer.edit_out, "/opt/caf\xe9") << "the text comes back in ISO-8859-1";
+
+  answer = Show(
+      300, DialogProc::kEdit, 900, [](QWidget* dialog) { Click(dialog, "exit"); }, "/var/spool/pellam");
+  EXPECT_EQ(answer.event, "EXIT");
+  EXPECT_EQ(answer.edit_out, "/var/spool/pellam");
+}
+
+TEST_F(QtDialogs, ATextTheCodePageCannotHoldIsRefusedNotChanged) {
+  bool warned = false;
+  const DialogAnswer answer = Show(500, DialogProc::kEdit, 900, [&warned](QWidget* dialog) {
+    auto* edit = dialog->findChild<QLineEdit*>("edit");
+    edit->setText(QString::fromUtf8("/opt/\u20ac"));
+    WhenShown([&warned, dialog, edit](QWidget* box) {
+      warned = qobject_cast<QMessageBox*>(box) != nullptr;
+      static_cast<QMessageBox*>(box)->accept();
+      WhenShown([dialog, edit](QWidget* again) {
+        EXPECT_EQ(again, dialog) << "the dialog stays up";
+        edit->setText("/opt/euro");
+        Click(dialog, "continue");
+      });
+    });
+    Click(dialog, "continue");
+  });
+  EXPECT_TRUE(warned);
+  EXPECT_EQ(answer.edit_out, "/opt/euro");
+}
+
+TEST_F(QtDialogs, NotesMessagesAndTheGaugeComeAndGo) {
+  Toolkit toolkit(*front_end_);
+  ASSERT_TRUE(toolkit.DoDialog(5000, DialogProc::kModeless));
+  auto notes = front_end_->frame().findChildren<SetupDialog*>("dialog5000");
+  ASSERT_EQ(notes.size(), 1);
+  EXPECT_TRUE(notes[0]->isVisible());
+  EXPECT_TRUE(notes[0]->findChildren<QPushButton*>().isEmpty()) << "a note has no buttons";
+  ASSERT_TRUE(toolkit.KillDialogs());
+  EXPECT_TRUE(front_end_->frame().findChildren<SetupDialog*>("dialog5000").isEmpty());
+
+  WhenShown([](QWidget* box) {
+    auto* message = qobject_cast<QMessageBox*>(box);
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text(), "Failed to start Pellam service");
+    EXPECT_EQ(message->windowTitle(), "Setup Error");
+    EXPECT_EQ(message->icon(), QMessageBox::Critical);
+    message->accept();
+  });
+  toolkit.MessageBox("Failed to start Pellam service", "Setup Error", MessageIcon::kStop);
+
+  front_end_->BeginProgress(3, 155, 130);
+  EXPECT_TRUE(front_end_->Progress(1, "/opt/pellam/pellam"));
+  front_end_->EndProgress();
+  {
+    Toolkit::WaitCursor wait(toolkit);
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  }
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The frame with the dialog drawn where it stands over it.
+QPixmap Screen(QWidget& frame, QWidget* dialog) {
+  QPixmap picture = frame.grab();
+  QPainter painter(&picture);
+  painter.drawPixmap(dialog->mapToGlobal(QPoint(0, 0)) - frame.mapToGlobal(QPoint(0, 0)), dialog->grab());
+  return picture;
+}
+
+TEST_F(QtDialogs, ScreenshotsOfTheWelcomeAndDirectoryDialogs) {
+  const char* dir = std::getenv("PELLAM_SCREENSHOT_DIR");
+  if (dir == nullptr) GTEST_SKIP() << "set PELLAM_SCREENSHOT_DIR to save screenshots";
+  front_end_->frame().resize(1024, 768);
+  struct Shot {
+    int id;
+    DialogProc proc;
+    const char* file;
+    std::string edit_in;
+  };
+  for (const Shot& shot : {Shot{100, DialogProc::kInfo, "setup-welcome.png", ""},
+                           Shot{500, DialogProc::kEdit, "setup-program-directory.png", "/opt/pellam"},
+                           Shot{300, DialogProc::kEdit, "setup-mail-directory.png", "/var/spool/pellam"}}) {
+    bool saved = false;
+    Show(
+        shot.id, shot.proc, 900,
+        [&](QWidget* dialog) {
+          QApplication::processEvents();
+          saved = Screen(front_end_->frame(), dialog).save(QString(dir) + "/" + shot.file);
+          Click(dialog, "continue");
+        },
+        shot.edit_in);
+    EXPECT_TRUE(saved) << shot.file;
+  }
+}
+
+}  // namespace

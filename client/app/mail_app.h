@@ -1,0 +1,156 @@
+// CMailApp, the client's application object: start-up and the end of the run, the
+// user-interface settings and their storage, the display font, the standard folders,
+// the error reports every window uses, the new-mail sound and the state the new-mail
+// monitor shares with the main frame. One object per process (CMailApp::Get()).
+#pragma once
+
+#include <QFont>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/font_value.h"
+#include "app/new_mail_sound.h"
+#include "framework/application.h"
+#include "monitor/monitor_thread.h"
+#include "monitor/new_mail_monitor.h"
+
+namespace fw {
+class DocTemplate;
+}
+
+namespace pelldesk {
+
+class CMainFrame;
+
+enum class AppState { None = 0, Starting = 1, Running = 2, Degraded = 3 };
+enum class FontState { Default = 0, Stored = 1, Changed = 2 };
+
+// The settings the Preferences page shows and changes.
+struct Preferences {
+  bool folderCreation = false;
+  bool folderDeletion = false;
+  bool queryExit = false;
+  bool columnHeaders = true;
+  int beep = kSoundBeep;
+  std::string beepFile;
+
+  bool operator==(const Preferences&) const = default;
+};
+
+class CMailApp : public fw::Application {
+ public:
+  CMailApp();
+  ~CMailApp() override;
+
+  // The application object of this process.
+  static CMailApp& Get();
+
+  bool InitInstance() override;
+  int ExitInstance() override;
+  bool CanCloseMainFrame() override;
+
+  // Shows an error message: `format` with at most one "%s" filled from `text`, then
+  // the text of `status` (0 for none), in a box of `style` (0 for the default).
+  // Returns the button chosen. Before start-up has ended the box offers OK and Cancel
+  // and the application becomes Degraded. Callable from any thread.
+  int ReportError(const char* format, const char* text, uint32_t status, unsigned style);
+  int ReportErrorNoArg(const char* format, uint32_t status, unsigned style);
+
+  void LoadSettings();
+  void SaveSettings(bool force);
+
+  void PlayNewMailSound(int mode, const std::string& file);
+  void PlayNewMailSound();
+
+  // The count and newer flag of the monitor's last report (read while handling it).
+  void GetNewMailState(int* count, bool* newer) const;
+
+  bool IsFolderEmpty(const std::string& path) const;
+  std::string MainFolderPath() const { return mailDirectory_ + mainFolderName_ + "/"; }
+  std::string NewFolderPath() const { return mailDirectory_ + newFolderName_ + "/"; }
+  std::string DeletedFolderPath() const { return mailDirectory_ + deletedFolderName_ + "/"; }
+
+  // Read access for the windows.
+  const std::string& userName() const { return userName_; }
+  const std::string& fullName() const { return fullName_; }
+  const std::string& mailDirectory() const { return mailDirectory_; }
+  const std::string& mainFolderName() const { return mainFolderName_; }
+  const std::string& newFolderName() const { return newFolderName_; }
+  const std::string& deletedFolderName() const { return deletedFolderName_; }
+  bool folderCreation() const { return preferences_.folderCreation; }
+  bool folderDeletion() const { return preferences_.folderDeletion; }
+  bool queryExit() const { return preferences_.queryExit; }
+  bool columnHeaders() const { return preferences_.columnHeaders; }
+  int beep() const { return preferences_.beep; }
+  const std::string& beepFile() const { return preferences_.beepFile; }
+  const QFont* displayFont() const { return displayFont_ ? &*displayFont_ : nullptr; }
+  bool exiting() const { return exiting_; }
+  AppState state() const { return state_; }
+  FontState fontState() const { return fontState_; }
+  const LogFont& logFont() const { return logFont_; }
+  bool settingsDirty() const { return settingsDirty_; }
+
+  // The Preferences page's apply step: marks the settings changed when they differ.
+  const Preferences& preferences() const { return preferences_; }
+  void SetPreferences(const Preferences& preferences);
+
+  fw::DocTemplate* messageTemplate() const { return messageTemplate_; }
+  fw::DocTemplate* folderTemplate() const { return folderTemplate_; }
+  fw::DocTemplate* treeTemplate() const { return treeTemplate_; }
+  CMainFrame* mainFrameWindow() const;
+
+  // Font choice (command 32786): the font dialog, then ApplyChosenFont.
+  void ChooseFont();
+  // Makes `description` the display font and tells every window; false (after the
+  // message) when no font can be made from it.
+  bool ApplyChosenFont(const LogFont& description);
+
+  // Settings sheet (command 32787).
+  void ShowSettingsSheet();
+
+  // For tests: where sounds go, how long the monitor waits before looking for a
+  // missing "new" folder again, and how long the end of the run waits for it.
+  void SetSoundSink(std::unique_ptr<SoundSink> sink);
+  void SetMonitorRetryDelay(unsigned ms) { monitorShared_->retryDelayMs = ms; }
+  void SetMonitorStopTimeout(unsigned ms) { monitorStopTimeoutMs_ = ms; }
+  bool monitorRunning() const { return monitorThread_.IsRunning(); }
+  uint32_t monitorExitCode() const { return monitorExitCode_; }
+
+ protected:
+  // Starts NewMailMonitor on its own thread: 0 or the status code.
+  virtual uint32_t StartMonitorThread();
+  void OnAppExit() override;
+
+ private:
+  int ReportErrorOnUiThread(const char* format, const char* text, uint32_t status, unsigned style);
+  bool ConfirmExit();
+  void RegisterTemplates();
+  void SendNewMailToMainFrame();
+
+  bool settingsDirty_ = false;
+  Preferences preferences_;
+  fw::DocTemplate* messageTemplate_ = nullptr;
+  fw::DocTemplate* folderTemplate_ = nullptr;
+  fw::DocTemplate* treeTemplate_ = nullptr;
+  std::string userName_;
+  std::string fullName_;
+  std::string mailDirectory_;
+  std::string mainFolderName_;
+  std::string newFolderName_;
+  std::string deletedFolderName_;
+  AppState state_ = AppState::None;
+  bool exiting_ = false;
+  MonitorThread monitorThread_;
+  std::shared_ptr<MonitorShared> monitorShared_;
+  uint32_t monitorExitCode_ = 0;
+  unsigned monitorStopTimeoutMs_ = 60000;
+  std::optional<QFont> displayFont_;
+  LogFont logFont_;
+  FontState fontState_ = FontState::Default;
+  std::unique_ptr<SoundSink> soundSink_;
+};
+
+}  // namespace pelldesk

@@ -27,15 +27,6 @@ using namespace setup;
 
 class QtDialogs : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) ::setenv("XDG_RUNTIME_DIR", "/tmp", 0);
-    static int argc = 1;
-    static char name[] = "setup_qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) application_ = new QApplication(argc, argv);
-  }
-
   // Runs `act` on the modal dialog once it is up (the dialog's exec runs meanwhile).
   static void WhenShown(const std::function<void(QWidget*)>& act) {
     QTimer::singleShot(0, [act] {
@@ -74,11 +65,8 @@ class QtDialogs : public ::testing::Test {
     front_end_->SetTitle("Pellam Setup");
   }
 
-  static QApplication* application_;
   std::unique_ptr<QtFrontEnd> front_end_;
 };
-
-QApplication* QtDialogs::application_ = nullptr;
 
 TEST_F(QtDialogs, EachButtonEndsTheDialogWithItsEvent) {
   struct Row {
@@ -241,3 +229,13 @@ TEST_F(QtDialogs, ScreenshotsOfTheWelcomeAndDirectoryDialogs) {
 }
 
 }  // namespace
+
+// One Qt application for all tests, on the offscreen platform, made before any test
+// and destroyed after the last.
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr) ::setenv("XDG_RUNTIME_DIR", "/tmp", 0);
+  QApplication application(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -87,6 +87,27 @@ TEST(InfScript, ReadsSectionsAndRefusesWhatCouldLeaveTheDestination) {
   }
 }
 
+TEST(InfScript, TheProjectsScriptListsWhatABuiltTreeInstalls) {
+  // The copy beside the built programs, which is the one setup reads.
+  const std::string bin = std::string(SETUP_BINARY_DIR) + "/";
+  InfScript script;
+  std::string error;
+  ASSERT_TRUE(script.Parse(ReadTextFile(bin + "setup.inf"), &error)) << error;
+  auto names = [&](const char* section) {
+    std::vector<std::string> listed;
+    if (const InfSection* s = script.Find(section)) {
+      for (const InfFile& f : s->files) listed.push_back(f.name);
+    }
+    return listed;
+  };
+  EXPECT_EQ(names("Files"),
+            (std::vector<std::string>{"pellam", "pelldesk", "pellpost", "pellreg", "setup", "pellreadme.txt"}));
+  EXPECT_EQ(names("System"), (std::vector<std::string>{"libpellam.so.1", "libpellamplatform.so.1"}));
+  // What this build always makes is where the script looks for it.
+  for (const char* name : {"setup", "pellreadme.txt"}) EXPECT_TRUE(fs::exists(bin + name)) << name;
+  for (const InfFile& f : script.Find("System")->files) EXPECT_TRUE(fs::exists(bin + f.source)) << f.source;
+}
+
 TEST(Directories, NamesAreAbsoluteAndUnambiguous) {
   struct Row {
     std::string path;

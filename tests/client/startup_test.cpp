@@ -10,6 +10,7 @@
 #include <QToolBar>
 
 #include <filesystem>
+#include <thread>
 
 #include "app/mail_app.h"
 #include "app/resource_ids.h"
@@ -247,6 +248,40 @@ TEST(ReportError, UnformattableMessagesAndTheOkCancelRuleBeforeStartUpEnds) {
     EXPECT_EQ(boxes.boxes().back().style, row.shown_style) << row.format;
   }
   EXPECT_EQ(app.state(), AppState::Running) << "reports of a running client leave it running";
+}
+
+TEST(ReportError, FromAnotherThreadTheBoxIsShownByTheUserInterface) {
+  ClientSandbox sandbox;
+  MessageBoxRecorder boxes;
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  int answer = 0;
+  std::thread worker([&] {
+    answer = app.ReportErrorNoArg("New mail notification isn't working.", ERROR_ACCESS_DENIED, 0);
+  });
+  EXPECT_TRUE(WaitUntil([&] { return answer != 0; }));
+  worker.join();
+  EXPECT_EQ(answer, fw::IDOK);
+  EXPECT_EQ(boxes.boxes().back().text,
+            "New mail notification isn't working.\r\n\r\n" + StatusText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(boxes.boxes().back().style, fw::MB_ICONEXCLAMATION) << "running: an OK button only";
+}
+
+TEST(EndOfRun, AReportThatNobodyHandlesDoesNotHoldItUp) {
+  ClientSandbox sandbox;
+  WriteMessage(sandbox.NewFolder() + "msg0001.mai", 1000);
+  MessageBoxRecorder boxes;
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  // No events are processed: the monitor's first New Mail command stays waiting for the
+  // user-interface thread while the run ends.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  QElapsedTimer timer;
+  timer.start();
+  app.End();
+  EXPECT_LT(timer.elapsed(), 2000);
+  EXPECT_FALSE(app.monitorRunning());
+  EXPECT_EQ(app.monitorExitCode(), 0u) << "stopped, not cancelled";
 }
 
 TEST(StartUp, UnreadableStoredValuesAreNoObstacle) {

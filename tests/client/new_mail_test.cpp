@@ -1,0 +1,132 @@
+// The new-mail indication of the whole client: messages waiting at start-up, messages
+// taken away, newer and older arrivals, the pane's texts, the sound once per newer
+// arrival and the new-mail icon; and how long an arrival takes to show.
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/resource_ids.h"
+#include "client_test_support.h"
+#include "framework/profile.h"
+#include "mainframe/main_frame.h"
+#include "pellam.h"
+
+namespace pelldesk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+void StoreSoundMode(int mode) {
+  MailProfile profile{};
+  ASSERT_EQ(GetMailProfile(&profile, sizeof profile), 0u);
+  ASSERT_EQ(fw::Profile("Corwent", "Pelldesk").WriteInt("Settings", "Beep", mode), 0u);
+}
+
+// Moves a message prepared outside into "new", as delivery does.
+void Deliver(const ClientSandbox& sandbox, const std::string& name, int64_t seconds) {
+  const std::string prepared = sandbox.Path("incoming-" + name);
+  WriteMessage(prepared, seconds);
+  fs::rename(prepared, sandbox.NewFolder() + name);
+}
+
+TEST(NewMail, WaitingMessagesCountAndSoundOncePerNewerArrival) {
+  ClientSandbox sandbox;
+  StoreSoundMode(kSoundFile);  // with no file named: the built-in sound
+  WriteMessage(sandbox.NewFolder() + "msg0001.mai", 1000);
+  WriteMessage(sandbox.NewFolder() + "msg0002.mai", 1100);
+  WriteMessage(sandbox.NewFolder() + "msg0003.mai", 1200);
+  MessageBoxRecorder boxes;
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  CMainFrame* frame = app.mainFrameWindow();
+  auto pane_shows = [&](const std::string& text) {
+    return WaitUntil([&] { return frame->PaneText(kPaneNewMail) == text; });
+  };
+
+  ASSERT_TRUE(pane_shows(" 3 new messages waiting "));
+  EXPECT_EQ(app.sounds->Calls(), std::vector<std::string>{"builtin"}) << "the sound once";
+  EXPECT_TRUE(frame->showsNewMailIcon());
+
+  fs::remove(sandbox.NewFolder() + "msg0002.mai");
+  ASSERT_TRUE(pane_shows(" 2 new messages waiting "));
+  EXPECT_EQ(app.sounds->Count("builtin"), 1) << "a message taken away makes no sound";
+
+  Deliver(sandbox, "msg0004.mai", 1300);
+  ASSERT_TRUE(pane_shows(" 3 new messages waiting "));
+  EXPECT_EQ(app.sounds->Count("builtin"), 2) << "a newer arrival sounds again";
+
+  Deliver(sandbox, "msg0005.mai", 500);
+  ASSERT_TRUE(pane_shows(" 4 new messages waiting "));
+  EXPECT_EQ(app.sounds->Count("builtin"), 2) << "an older file copied in makes no sound";
+
+  for (const char* name : {"msg0001.mai", "msg0003.mai", "msg0004.mai", "msg0005.mai"}) {
+    fs::remove(sandbox.NewFolder() + name);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
+  frame->UpdateCommandUi();
+  EXPECT_EQ(frame->PaneText(kPaneNewMail), "") << "no mail waiting: the pane is blank";
+  EXPECT_FALSE(frame->showsNewMailIcon()) << "the normal icon again";
+  EXPECT_EQ(app.sounds->Count("builtin"), 2);
+  EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST(NewMail, OneMessageBeepsThreeTimesAndReadsSingular) {
+  ClientSandbox sandbox;
+  WriteMessage(sandbox.NewFolder() + "msg0001.mai", 1000);
+  MessageBoxRecorder boxes;
+  TestApp app;  // Beep defaults to 1
+  ASSERT_TRUE(app.InitInstance());
+  CMainFrame* frame = app.mainFrameWindow();
+  ASSERT_TRUE(WaitUntil([&] { return frame->PaneText(kPaneNewMail) == " 1 new message waiting "; }));
+  EXPECT_EQ(app.sounds->Count("beep:660:25"), 3);
+  EXPECT_EQ(app.sounds->Count("pause:50"), 3);
+}
+
+TEST(NewMail, AnEmptyNewFolderAtStartUpShowsNothing) {
+  ClientSandbox sandbox;
+  fs::create_directories(sandbox.NewFolder());
+  MessageBoxRecorder boxes;
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  CMainFrame* frame = app.mainFrameWindow();
+  ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
+  frame->UpdateCommandUi();
+  EXPECT_EQ(frame->PaneText(kPaneNewMail), "");
+  EXPECT_FALSE(frame->showsNewMailIcon());
+  EXPECT_TRUE(app.sounds->Calls().empty());
+}
+
+TEST(NewMail, ArrivalToIndicationTime) {
+  ClientSandbox sandbox;
+  fs::create_directories(sandbox.NewFolder());
+  MessageBoxRecorder boxes;
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  CMainFrame* frame = app.mainFrameWindow();
+  ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
+
+  int shown = 0;
+  QObject::connect(frame, &CMainFrame::NewMailShown, [&](int count, bool) { shown = count; });
+  std::vector<double> ms;
+  for (int i = 1; i <= 100; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "msg%04d.mai", i);
+    const std::string prepared = sandbox.Path(std::string("incoming-") + name);
+    WriteMessage(prepared, 2000 + i);
+    QElapsedTimer timer;
+    timer.start();
+    fs::rename(prepared, sandbox.NewFolder() + name);
+    ASSERT_TRUE(WaitUntil([&] { return shown == i; }, 5000)) << "arrival " << i;
+    ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+  }
+  std::sort(ms.begin(), ms.end());
+  const double median = (ms[49] + ms[50]) / 2;
+  std::printf("[ measure  ] arrival to New Mail handled, 100 arrivals: median %.2f ms, worst %.2f ms\n",
+              median, ms.back());
+  EXPECT_LT(ms.back(), 1000.0);
+  EXPECT_EQ(app.sounds->Count("beep:660:25"), 300) << "each arrival was newer";
+}
+
+}  // namespace
+}  // namespace pelldesk::test

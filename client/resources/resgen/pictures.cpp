@@ -280,7 +280,7 @@ QImage DrawSplash() {
   p.save();
   for (int i = 0; i < 5; ++i) {
     p.save();
-    p.translate(40 + i * 78, 150 - i * 22);
+    p.translate(40 + i * 78, 180 - i * 14);
     p.rotate(-8 + i * 4);
     p.scale(3.2 - i * 0.35, 3.2 - i * 0.35);
     p.setOpacity(0.55 + i * 0.1);

@@ -1,6 +1,6 @@
 // How setup proposes its directories: the system root in and out of a sandbox, the
 // mail directory the stored queue and temporary directories share, the program
-// directory of an installed service, and the paths as the edit dialogs show them.
+// directory of an installed service.
 #include "proposals.h"
 
 #include <gtest/gtest.h>
@@ -68,14 +68,6 @@ TEST(Proposals, TheProgramDirectoryOfAServiceProgram) {
   EXPECT_EQ(ProgramDirectoryOf("/" + std::string(254, 'p') + "/x"), "");
   EXPECT_EQ(ProgramDirectoryOf(longest + "pellam"), "") << "a path of 261 characters cannot be resolved";
   EXPECT_EQ(ProgramDirectoryOf(""), "");
-}
-
-TEST(Proposals, EditDialogsShowPathsWithoutTheirTrailingSeparator) {
-  EXPECT_EQ(WithoutTrailingSeparator("/opt/pellam/"), "/opt/pellam");
-  EXPECT_EQ(WithoutTrailingSeparator("/opt/pellam"), "/opt/pellam");
-  EXPECT_EQ(WithoutTrailingSeparator("/"), "/");
-  EXPECT_EQ(WithTrailingSeparator("/opt/pellam"), "/opt/pellam/");
-  EXPECT_EQ(WithTrailingSeparator("/opt/pellam/"), "/opt/pellam/");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // How setup proposes its directories: the system root in and out of a sandbox, the
-// mail directory the stored queue and temporary directories share, the program
+// mail directory the stored queue and temporary directories share, and the program
 // directory of an installed service.
 #include "proposals.h"
 

@@ -16,8 +16,11 @@ bool IsKeyboardLockOn(KeyboardLock lock) {
   auto* x11 = qApp != nullptr ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   Display* display = x11 != nullptr ? x11->display() : nullptr;
   if (display == nullptr) return false;
+  // The atoms are looked up once: the panes ask several times a second.
   static const char* const names[] = {"Caps Lock", "Num Lock", "Scroll Lock"};
-  Atom atom = XInternAtom(display, names[static_cast<int>(lock)], True);
+  static Atom atoms[3] = {0, 0, 0};
+  Atom& atom = atoms[static_cast<int>(lock)];
+  if (atom == 0) atom = XInternAtom(display, names[static_cast<int>(lock)], True);
   Bool on = False;
   if (atom == 0 || !XkbGetNamedIndicator(display, atom, nullptr, &on, nullptr, nullptr)) return false;
   return on != False;

@@ -80,13 +80,28 @@ for u in "${recipients[@]}"; do
   cat "$root/home/$u/mail/new/msg0001.mai"
 done
 
-if [ -x "$bin/pelldesk" ]; then
-  if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    say "Opening pelldesk (close it to end the demo)"
-    "$bin/pelldesk"
-  else
-    say "No display: pelldesk offscreen"
-    shot=$top/build/pelldesk-demo.png
-    QT_QPA_PLATFORM=offscreen "$bin/pelldesk" --screenshot "$shot" && echo "screenshot saved to $shot"
-  fi
+# The recipient's client: as root the demo opens ann's, with her identity.
+client=("$bin/pelldesk")
+if [ "$(id -u)" -eq 0 ]; then
+  client=(setpriv --reuid=1001 --regid=1001 --clear-groups env HOME="$root/home/ann" "$bin/pelldesk")
 fi
+runtime=$(mktemp -d)
+chmod 700 "$runtime"
+[ "$(id -u)" -eq 0 ] && chown 1001:1001 "$runtime"
+export XDG_RUNTIME_DIR=$runtime
+if [ -n "${DISPLAY:-}" ]; then
+  say "Opening pelldesk for ${recipients[0]} (close it to end the demo)"
+  "${client[@]}"
+else
+  say "No display: pelldesk for ${recipients[0]} in a virtual X server"
+  shot=$top/build/pelldesk-demo.png
+  rm -f "$shot"
+  # -ac lets the recipient's process use the server that root started.
+  xvfb-run -a -s "-ac -screen 0 1024x768x24" bash -c '
+    "${@:2}" 2>/dev/null & app=$!
+    sleep 8
+    import -window root "$1"
+    kill -TERM "$app"; wait "$app" 2>/dev/null' demo "$shot" "${client[@]}" || true
+  if [ -s "$shot" ]; then echo "screenshot of the main window saved to $shot"; else echo "no screenshot taken"; fi
+fi
+rm -rf "$runtime"

@@ -1,6 +1,7 @@
 // The Reg* calls: key handles over hive connections, the three roots resolved at each
 // call, and the buffer conventions of the original platform (sizes in, sizes needed
 // out, ERROR_MORE_DATA when a buffer is short).
+#include "guarded.h"
 #include "platform/registry.h"
 
 #include <unistd.h>
@@ -43,17 +44,6 @@ bool IsRoot(HKEY key) {
 
 std::string_view Text(const char* text) { return text != nullptr ? text : ""; }
 
-// No exception leaves the layer: a failed allocation becomes its status code.
-template <typename Body>
-uint32_t Guarded(Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return ERROR_NOT_ENOUGH_MEMORY;
-  } catch (...) {
-    return ERROR_GEN_FAILURE;
-  }
-}
 
 // Where `key\sub_key` lives: for a root, the hive it names and the path below that
 // hive's root; for a handle, its hive and `sub_key` below its key. Below HKEY_USERS

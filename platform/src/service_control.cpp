@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "guarded.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -32,17 +33,6 @@ constexpr char kLocalSystem[] = "LocalSystem";
 
 using service::Record;
 
-// No exception leaves the layer: a failed allocation becomes its status code.
-template <typename Body>
-uint32_t Guarded(Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return ERROR_NOT_ENOUGH_MEMORY;
-  } catch (...) {
-    return ERROR_GEN_FAILURE;
-  }
-}
 
 bool Succeeded(uint32_t code) {
   if (code == ERROR_SUCCESS) return true;

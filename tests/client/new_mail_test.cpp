@@ -110,7 +110,7 @@ TEST(NewMail, ArrivalToIndicationTime) {
   QObject::connect(frame, &CMainFrame::NewMailShown, [&](int count, bool) { shown = count; });
   std::vector<double> ms;
   for (int i = 1; i <= 100; ++i) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "msg%04d.mai", i);
     const std::string prepared = sandbox.Path(std::string("incoming-") + name);
     WriteMessage(prepared, 2000 + i);

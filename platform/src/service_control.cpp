@@ -187,15 +187,26 @@ SC_HANDLE CreateService(SC_HANDLE manager, const char* name, const char* display
   return handle;
 }
 
+namespace {
+
+// A service the caller may act on with `access`, looked up and not marked for
+// deletion.
+uint32_t LookLive(SC_HANDLE service, uint32_t access, Record* record, ServiceStatus* status) {
+  uint32_t c = Use(service, false, access);
+  if (c != ERROR_SUCCESS) return c;
+  c = Look(service->name, record, status);
+  if (c != ERROR_SUCCESS) return c;
+  return record->delete_pending ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SUCCESS;
+}
+
+}  // namespace
+
 bool DeleteService(SC_HANDLE service) noexcept {
   return Succeeded(Guarded([&] {
-    uint32_t c = Use(service, false, SERVICE_DELETE);
-    if (c != ERROR_SUCCESS) return c;
     Record record;
     ServiceStatus status{};
-    c = Look(service->name, &record, &status);
+    uint32_t c = LookLive(service, SERVICE_DELETE, &record, &status);
     if (c != ERROR_SUCCESS) return c;
-    if (record.delete_pending) return ERROR_SERVICE_MARKED_FOR_DELETE;
     if (status.current_state == SERVICE_STOPPED) return Remove(service->name);
     return service::MarkForDelete(service->name);
   }));
@@ -203,13 +214,10 @@ bool DeleteService(SC_HANDLE service) noexcept {
 
 bool StartService(SC_HANDLE service, uint32_t argc, const char* const* argv) noexcept {
   return Succeeded(Guarded([&] {
-    uint32_t c = Use(service, false, SERVICE_START);
-    if (c != ERROR_SUCCESS) return c;
     Record record;
     ServiceStatus status{};
-    c = Look(service->name, &record, &status);
+    uint32_t c = LookLive(service, SERVICE_START, &record, &status);
     if (c != ERROR_SUCCESS) return c;
-    if (record.delete_pending) return ERROR_SERVICE_MARKED_FOR_DELETE;
     if (record.start == SERVICE_DISABLED) return ERROR_SERVICE_DISABLED;
     if (status.current_state != SERVICE_STOPPED) return ERROR_SERVICE_ALREADY_RUNNING;
     std::vector<std::string> args;

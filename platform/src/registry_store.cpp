@@ -168,20 +168,38 @@ uint32_t Hive::Open(const HiveLocation& location, bool write, bool create, Hive*
   if (!S_ISREG(st.st_mode)) return ERROR_BADDB;
 
   Hive opened;
-  int flags = (write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
-  int rc = sqlite3_open_v2(path.c_str(), &opened.db_, flags, nullptr);
-  if (rc != SQLITE_OK) return FromSqlite(opened.db_, rc);
-  // SQLite quietly falls back to reading when the file cannot be opened for writing.
-  if (write && sqlite3_db_readonly(opened.db_, "main") != 0) return ERROR_ACCESS_DENIED;
-  opened.writable_ = write;
-  sqlite3_busy_handler(opened.db_, WaitForLock,
-                       reinterpret_cast<void*>(uintptr_t{g_lock_timeout_ms.load()}));
+  if (uint32_t code = opened.Connect(path, write)) return code;
   // Reading the root key proves the file a hive: garbage, a damaged file or a
   // database of another kind fails here rather than at some later call.
   bool exists = false;
-  if (uint32_t code = opened.KeyExists(kRootKey, &exists)) return code;
+  uint32_t code = opened.KeyExists(kRootKey, &exists);
+  // A writer killed in the middle of a transaction leaves its journal behind, and only
+  // a connection that may write can roll it back; until one does, every reader is
+  // refused. A reader that could write does it once, and reads on as a reader.
+  if (code != ERROR_SUCCESS && !write &&
+      sqlite3_extended_errcode(opened.db_) == SQLITE_READONLY_ROLLBACK) {
+    Hive recovering;
+    if (recovering.Connect(path, true) == ERROR_SUCCESS &&
+        recovering.KeyExists(kRootKey, &exists) == ERROR_SUCCESS) {
+      recovering.writable_ = false;
+      opened = std::move(recovering);
+      code = ERROR_SUCCESS;
+    }
+  }
+  if (code != ERROR_SUCCESS) return code;
   if (!exists) return ERROR_BADDB;
   *hive = std::move(opened);
+  return ERROR_SUCCESS;
+}
+
+uint32_t Hive::Connect(const std::string& path, bool write) {
+  int flags = (write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) return FromSqlite(db_, rc);
+  // SQLite quietly falls back to reading when the file cannot be opened for writing.
+  if (write && sqlite3_db_readonly(db_, "main") != 0) return ERROR_ACCESS_DENIED;
+  writable_ = write;
+  sqlite3_busy_handler(db_, WaitForLock, reinterpret_cast<void*>(uintptr_t{g_lock_timeout_ms.load()}));
   return ERROR_SUCCESS;
 }
 

@@ -62,6 +62,8 @@ class Hive {
   uint32_t Info(int64_t key, KeyInfo* info);
 
  private:
+  // Opens the connection on the file at `path`, for writing when `write`.
+  uint32_t Connect(const std::string& path, bool write);
   uint32_t Walk(int64_t from, std::string_view path, bool create, int64_t* id, bool* created);
   // Runs `body` in one write transaction on an existing `key`, committing on success.
   template <typename Body>

@@ -294,6 +294,41 @@ TEST_F(RegistryProcess, ADamagedHiveGivesBadDbAndIsLeftAlone) {
   }
 }
 
+// A writer killed half-way leaves a journal, and with the cache spilled, half-written
+// pages in the hive itself. The next reader rolls it back and reads what was committed.
+TEST_F(RegistryProcess, AWriterKilledInTheMiddleIsRolledBackByTheNextReader) {
+  {
+    UniqueKey key;
+    ASSERT_EQ(platform::RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam", key.out()),
+              0u);
+    for (int i = 0; i < 100; ++i)
+      ASSERT_EQ(SetString(key.get(), ("v" + std::to_string(i)).c_str(), "committed"), 0u);
+  }
+  const std::string hive = sandbox_.Path("/var/lib/pellam/registry/machine.db");
+  Child writer([&hive] {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(hive.c_str(), &db) != SQLITE_OK) return 1;
+    const char* sql =
+        "PRAGMA cache_size = 2; BEGIN IMMEDIATE;"
+        "UPDATE \"values\" SET data = randomblob(2000);";
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) return 2;
+    ::_exit(0);  // no commit, no close: as if killed
+  });
+  ASSERT_EQ(writer.Wait(), 0);
+  struct stat st {};
+  ASSERT_EQ(::stat((hive + "-journal").c_str(), &st), 0) << "the test left no journal";
+
+  auto value = QueryValueAt(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam", "v42");
+  EXPECT_EQ(value.code, 0u);
+  EXPECT_EQ(value.text(), "committed");
+  EXPECT_NE(::stat((hive + "-journal").c_str(), &st), 0) << "the journal is still there";
+  UniqueKey key;
+  ASSERT_EQ(platform::RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam",
+                                   platform::KEY_READ, key.out()),
+            0u);
+  EXPECT_EQ(SetString(key.get(), "v0", "x"), ERROR_ACCESS_DENIED) << "a reader stays a reader";
+}
+
 TEST_F(RegistryProcess, TheMachineHiveIsReadableByAllButWritableOnlyByItsOwner) {
   {
     UniqueKey key;

@@ -19,6 +19,7 @@
 
 namespace fw {
 class DocTemplate;
+class Document;
 }
 
 namespace pelldesk {
@@ -111,6 +112,29 @@ class CMailApp : public fw::Application {
   // Settings sheet (command 32787).
   void ShowSettingsSheet();
 
+  // The folder operations: every window changes the mailbox through these, and they
+  // tell every open window concerned (app/mailbox_listeners.h). Paths are full paths;
+  // a folder or tree document's path has no final "/". With `askToContinue` an error
+  // box offers OK and Cancel and its button is the result, so that a caller working
+  // through many messages stops on Cancel (2); 0 is success.
+  bool OpenMessageWindow(const char* path);  // null: an empty composition
+  bool OpenFolderWindow(const std::string& path);
+  bool OpenTreeWindow(const std::string& path);
+  fw::Document* FindOpenDocument(const std::string& path) const;
+  bool ActivateDocumentWindow(fw::Document* document, bool refresh);
+  int DeleteMessage(const std::string& path, bool askToContinue);
+  // `folderName` is relative to the mail directory ("work/projects"); empty: "main".
+  int MoveMessage(const std::string& path, const std::string& folderName, bool allowCreate,
+                  bool askToContinue);
+  int DeleteFolder(const std::string& path, bool askToContinue);
+  void PurgeDeleted();
+  void NotifyMessageMoved(const std::string& oldPath, const std::string& newPath, bool toDeleted);
+  void NotifyMessageClosed(const std::string& path);
+  void NotifyFolderRemoved(const std::string& oldPath, const std::string& newPath, bool toDeleted);
+  void NotifyFolderClosed(const std::string& path);
+  // The last folder name confirmed in the "Destination folder" dialog this run.
+  std::string& lastDestination() { return lastDestination_; }
+
   // For tests: where sounds go, how long the monitor waits before looking for a
   // missing "new" folder again, and how long the end of the run waits for it.
   void SetSoundSink(std::unique_ptr<SoundSink> sink);
@@ -151,6 +175,7 @@ class CMailApp : public fw::Application {
   LogFont logFont_;
   FontState fontState_ = FontState::Default;
   std::unique_ptr<SoundSink> soundSink_;
+  std::string lastDestination_;
 };
 
 }  // namespace pelldesk

@@ -44,6 +44,9 @@ CMailApp::CMailApp()
       [this](fw::CommandState& state) {
         state.enabled = messageTemplate_ != nullptr && messageTemplate_->HasDocumentKind();
       });
+  OnCommand(
+      kCmdPurgeDeleted, [this] { PurgeDeleted(); },
+      [this](fw::CommandState& state) { state.enabled = !IsFolderEmpty(DeletedFolderPath()); });
   OnCommand(kCmdFont, [this] { ChooseFont(); });
   OnCommand(kCmdSettings, [this] { ShowSettingsSheet(); });
 }
@@ -170,8 +173,8 @@ int CMailApp::ExitInstance() {
 
   SaveSettings(false);
 
-  // Purging the "deleted" folder at the end of the run joins the folder operations
-  // (PurgeDeleted), which do not exist yet.
+  // Start-up that got as far as naming the folders empties "deleted" at the end.
+  if (!deletedFolderName_.empty()) PurgeDeleted();
 
   displayFont_.reset();
 

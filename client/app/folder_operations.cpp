@@ -152,8 +152,9 @@ int CMailApp::DeleteFolder(const std::string& path, bool askToContinue) {
     const uint32_t error = platform::GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return ReportError("File %s could not be deleted.", counter.c_str(), error, style);
   }
-  // The platform refuses a directory that still holds anything.
-  if (!platform::RemoveDirectory((path + join + ".").c_str())) {
+  // The platform refuses a directory that still holds anything. It names the
+  // directory itself, not its "." entry, which no system removes.
+  if (!platform::RemoveDirectory(Trimmed(path).c_str())) {
     return ReportError("Directory %s could not be removed.", path.c_str(), platform::GetLastError(), style);
   }
   NotifyFolderRemoved(path, path, true);

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "pictures.h"
+#include "tree_pictures.h"
 #include "wave.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   }
   ok &= resgen::DrawToolBar().save(dir + "toolbar128.png");
   ok &= resgen::DrawSplash().save(dir + "splash135.png");
+  ok &= resgen::DrawFolderStates().save(dir + "tree137.png");
   QFile sound(dir + "newmail102.wav");
   ok &= sound.open(QIODevice::WriteOnly) && sound.write(resgen::SynthesiseNewMailSound()) > 0;
   if (!ok) std::fprintf(stderr, "pelldesk_resgen: cannot write into %s\n", argv[1]);

@@ -1,0 +1,116 @@
+// The folder tree document: builds, notices from the folder operations, and the close
+// that waits for the end of the run.
+#include "tree/tree_doc.h"
+
+#include "app/mail_app.h"
+#include "framework/commands.h"
+#include "framework/wait_cursor.h"
+
+namespace pelldesk {
+namespace {
+
+// The tree stays for the whole run: only the end of the run closes it.
+bool ClientIsExiting() {
+  return fw::Application::Instance() == nullptr || CMailApp::Get().exiting();
+}
+
+FolderTreeHooks ClientHooks() {
+  FolderTreeHooks hooks;
+  hooks.isOpen = [](const std::string& fullPath) {
+    return CMailApp::Get().FindOpenDocument(fullPath) != nullptr;
+  };
+  hooks.report = [](const char* format, const std::string& text, uint32_t status) {
+    CMailApp::Get().ReportError(format, text.c_str(), status, 0);
+  };
+  return hooks;
+}
+
+}  // namespace
+
+CTreeDoc::CTreeDoc() {
+  // The framework's Close would end the document without asking the frame.
+  OnCommand(
+      fw::kFileClose, [this] { OnCloseDocument(); },
+      [](fw::CommandState& state) { state.enabled = ClientIsExiting(); });
+}
+
+bool CTreeDoc::OnNewDocument() {
+  CMailApp::Get().ReportErrorNoArg("CTreeDoc::OnNewDocument()\r\nYou can't get here!", 16, 0);
+  return false;
+}
+
+bool CTreeDoc::OnOpenDocument(const std::string& path) { return Build(path); }
+
+bool CTreeDoc::OnSaveDocument(const std::string&) { return false; }
+
+void CTreeDoc::DeleteContents() { tree_ = FolderTree{}; }
+
+bool CTreeDoc::CanCloseFrame(fw::ChildFrame* frame) {
+  return ClientIsExiting() && fw::Document::CanCloseFrame(frame);
+}
+
+bool CTreeDoc::Build(const std::string& path) {
+  SetModifiedFlag(false);
+  fw::WaitCursor wait;
+  DeleteContents();
+  const bool ok = AddFolder(path, 0, ClientHooks(), &tree_);
+  if (ok) {
+    tree_.entries.shrink_to_fit();
+  } else {
+    DeleteContents();  // a failed build leaves an empty tree
+  }
+  return ok;
+}
+
+void CTreeDoc::Refresh() {
+  Build(pathName());
+  UpdateAllViews(nullptr, 0);
+}
+
+const FolderEntry& CTreeDoc::GetFolderEntry(int index) const {
+  static const FolderEntry none{};
+  if (index < 0 || index >= count()) return none;
+  return tree_.entries[static_cast<std::size_t>(index)];
+}
+
+FolderState CTreeDoc::GetFolderPath(int index, std::string* path) const {
+  const FolderEntry& entry = GetFolderEntry(index);
+  *path = entry.path;
+  return entry.state;
+}
+
+int CTreeDoc::IndexOf(const std::string& path) const {
+  for (int i = 0; i < count(); ++i) {
+    if (tree_.entries[static_cast<std::size_t>(i)].path == path) return i;
+  }
+  return -1;
+}
+
+void CTreeDoc::MarkFolderMoved(const std::string& path, const std::string&, bool toDeleted) {
+  const int index = IndexOf(path);
+  if (index >= 0) {
+    tree_.entries[static_cast<std::size_t>(index)].state = toDeleted ? FolderState::Deleted : FolderState::Moved;
+  }
+  UpdateAllViews(nullptr, index + 1);
+}
+
+void CTreeDoc::MarkFolderOpen(const std::string& path, bool open) {
+  const int index = IndexOf(path);
+  if (index < 0) return;
+  FolderState& state = tree_.entries[static_cast<std::size_t>(index)].state;
+  if (open && (state == FolderState::Listed || state == FolderState::Seen)) {
+    state = FolderState::Open;
+  } else if (!open && state == FolderState::Open) {
+    state = FolderState::Seen;
+  }
+  UpdateAllViews(nullptr, index + 1);
+}
+
+std::vector<std::string> CTreeDoc::FolderPaths() const {
+  std::vector<std::string> paths;
+  paths.reserve(tree_.entries.size());
+  for (const FolderEntry& entry : tree_.entries) paths.push_back(entry.path);
+  return paths;
+}
+
+}  // namespace pelldesk

@@ -1,9 +1,17 @@
-// The document kinds registered at start-up. None of the three windows exists yet:
-// the message, folder and tree windows add their factories here.
+// The document kinds registered at start-up. Each window kind adds its factories here
+// as it is built; a kind not listed opens no window.
 #include "app/document_kinds.h"
+
+#include "app/resource_ids.h"
+#include "tree/tree_kind.h"
 
 namespace pelldesk {
 
-fw::DocumentKind DocumentKindOf(int) { return {}; }
+fw::DocumentKind DocumentKindOf(int template_id) {
+  switch (template_id) {
+    case kTreeTemplateId: return TreeDocumentKind();
+    default: return {};
+  }
+}
 
 }  // namespace pelldesk

@@ -21,9 +21,8 @@ TreeScrollSizes ComputeTreeScrollSizes(int textWidth, int imageWidth, int maxDep
 LineRange VisibleTreeLines(int clipTop, int clipBottom, int lineHeight, int count) {
   if (lineHeight <= 0) return {};
   LineRange range;
-  range.first = std::max(clipTop / lineHeight, 0);
-  range.end = std::min((clipBottom + lineHeight - 1) / lineHeight, count);
-  if (range.end < range.first) range.end = range.first;
+  range.first = std::clamp(clipTop / lineHeight, 0, std::max(count, 0));
+  range.end = std::clamp((clipBottom + lineHeight - 1) / lineHeight, range.first, std::max(count, 0));
   return range;
 }
 

@@ -10,6 +10,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -106,10 +107,20 @@ void CTreeView::UpdateScrollBars() {
 void CTreeView::ResizeParentToFit() {
   fw::ChildFrame* frame = this->frame();
   if (frame == nullptr) return;
-  // The frame is made just large enough for the whole tree, but never larger.
-  const QSize around = frame->size() - viewport()->size();
+  // The frame is made just large enough for the whole tree, but never larger. It has
+  // not been shown yet, so what it adds around the view comes from its margins.
+  frame->ensurePolished();
+  const QMargins margins = frame->contentsMargins();
+  const QSize around(margins.left() + margins.right() + 2 * frameWidth(),
+                     margins.top() + margins.bottom() + 2 * frameWidth());
   const QSize fit = QSize(sizes_.total.width, sizes_.total.height) + around;
-  frame->resize(fit.boundedTo(frame->size()));
+  const QSize current = frame->size();
+  QSize size = fit.boundedTo(current);
+  // A dimension cut short brings its scroll bar, which the other one must hold.
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  if (fit.height() > size.height()) size.setWidth(std::min(fit.width() + bar, current.width()));
+  if (fit.width() > size.width()) size.setHeight(std::min(fit.height() + bar, current.height()));
+  frame->resize(size);
 }
 
 TreeDrawing CTreeView::Drawing() const {

@@ -3,12 +3,16 @@
 #include "app/document_kinds.h"
 
 #include "app/resource_ids.h"
+#include "folder/dir_window_kind.h"
+#include "message/message_kind.h"
 #include "tree/tree_kind.h"
 
 namespace pelldesk {
 
 fw::DocumentKind DocumentKindOf(int template_id) {
   switch (template_id) {
+    case kMessageTemplateId: return MessageDocumentKind();
+    case kFolderTemplateId: return DirDocumentKind();
     case kTreeTemplateId: return TreeDocumentKind();
     default: return {};
   }

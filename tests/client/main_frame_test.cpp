@@ -82,7 +82,7 @@ TEST(MainFrame, MenusAndAcceleratorsWithUnhandledCommandsDisabled) {
     const char* keys;  // "" for none
     bool enabled;
   } rows[] = {
-      {kCmdNewMessage, "Ctrl+N", false},  // no message window kind yet
+      {kCmdNewMessage, "Ctrl+N", true},   // the message window kind opens compositions
       {kCmdReply, "Ctrl+R", false},       {kCmdForward, "Ctrl+F", false},
       {kCmdPost, "F12", false},           {kCmdCancel, "Shift+F12", false},
       {kCmdDelete, "Alt+Del", false},     {kCmdMove, "F7", false},
@@ -93,7 +93,7 @@ TEST(MainFrame, MenusAndAcceleratorsWithUnhandledCommandsDisabled) {
       {fw::kFileSave, "Ctrl+S", false},   {fw::kFilePrint, "Ctrl+P", false},
       {fw::kEditUndo, "Ctrl+Z", false},   {fw::kEditCut, "Ctrl+X", false},
       {fw::kEditCopy, "Ctrl+C", false},   {fw::kEditPaste, "Ctrl+V", false},
-      {fw::kFileOpen, "Ctrl+O", false},   // nothing can open a file yet
+      {fw::kFileOpen, "Ctrl+O", true},    // message files open through their window kind
       {kCmdFont, "", true},               {kCmdSettings, "", true},
       {fw::kAppAbout, "", true},          {fw::kAppExit, "", true},
       {fw::kFilePrintSetup, "", true},    {fw::kToolBarId, "", true},

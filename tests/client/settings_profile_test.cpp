@@ -28,10 +28,8 @@ const char kQueueQuestion[] =
     "To change the queue and temporary directories, you\r\nmust use Control Panel to restart the "
     "Pellam service.\r\nUnsent messages will not be automatically transferred.";
 
-class SettingsPages : public ::testing::Test {
+class SettingsPages : public SettingsFixture {
  protected:
-  void SetUp() override { ASSERT_TRUE(app_.InitInstance()); }
-
   MailProfile FetchUser() {
     MailProfile profile{};
     EXPECT_EQ(GetMailProfile(&profile, sizeof profile), 0u);
@@ -42,10 +40,6 @@ class SettingsPages : public ::testing::Test {
     EXPECT_EQ(GetMailSystemProfile(&profile, sizeof profile), 0u);
     return profile;
   }
-
-  ClientSandbox sandbox_;
-  MessageBoxRecorder boxes_;
-  TestApp app_;
 };
 
 TEST_F(SettingsPages, TestPlaysTheChosenIndicationAndStoresNothing) {

@@ -51,9 +51,15 @@ int ActiveIndex(fw::PropertySheet& sheet) { return sheet.findChild<QTabWidget*>(
 
 void Type(QWidget* widget, const std::string& text) {
   for (char c : text) {
-    const bool enter = c == '\n';
-    const int key = enter ? static_cast<int>(Qt::Key_Return) : static_cast<unsigned char>(c);
-    const QString typed = enter ? QStringLiteral("\r") : QString(QChar(static_cast<unsigned char>(c)));
+    int key = static_cast<unsigned char>(c);
+    QString typed(QChar(static_cast<unsigned char>(c)));
+    if (c == '\n') {
+      key = Qt::Key_Return;
+      typed = QStringLiteral("\r");
+    } else if (c == '\b') {
+      key = Qt::Key_Backspace;
+      typed.clear();
+    }
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, typed);
     QCoreApplication::sendEvent(widget, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, typed);

@@ -15,6 +15,17 @@
 
 namespace pelldesk::test {
 
+// A sandbox with the client started in it, its message boxes answered OK unless a test
+// queues other answers.
+class SettingsFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(app_.InitInstance()); }
+
+  ClientSandbox sandbox_;
+  MessageBoxRecorder boxes_;
+  TestApp app_;
+};
+
 // The library's text of `status` without its final line break.
 std::string StatusText(uint32_t status);
 
@@ -37,7 +48,8 @@ Page* FindPage(fw::PropertySheet& sheet) {
 void ShowPage(fw::PropertySheet& sheet, int index);
 int ActiveIndex(fw::PropertySheet& sheet);
 
-// Key presses for every character of `text` ("\n" is the Enter key).
+// Key presses for every character of `text` ("\n" is the Enter key, "\b" Backspace),
+// at the field's caret (which a shown text leaves at its start).
 void Type(QWidget* widget, const std::string& text);
 // Selects everything in a text field and deletes it, as a user clears one.
 void ClearField(QWidget* widget);

@@ -66,10 +66,16 @@ class TreeTest : public ::testing::Test {
     for (const std::string& each : relative) std::filesystem::create_directories(Mail(each));
   }
 
-  // Opens (or brings to the front and refreshes) the tree window on the mail directory.
+  // A tree window on the mail directory built for the first time: the one opened at
+  // start-up (before the test made its folders) goes first.
   CTreeDoc* OpenTree() {
+    CloseTrees();
     if (!app_.OpenTreeWindow(Root())) return nullptr;
     return Tree();
+  }
+  void CloseTrees() {
+    for (fw::Document* doc : app_.treeTemplate()->documents()) doc->OnCloseDocument();
+    ProcessEvents();
   }
   CTreeDoc* Tree() const {
     const auto docs = app_.treeTemplate()->documents();

@@ -276,6 +276,26 @@ TEST_F(TreeView, DeletingAFolderClosesItsWindowAndShowsItDeleted) {
   EXPECT_EQ(IndexOf(doc_, Mail("work/empty")), -1) << "Refresh drops the line";
 }
 
+TEST_F(TreeView, DeletingAFolderFromTheTreeClosesTheClientsOwnFolderWindow) {
+  if (!app_.folderTemplate()->HasDocumentKind()) GTEST_SKIP() << "the client has no folder window yet";
+  Folders({"main", "work/empty"});
+  doc_ = OpenTree();
+  CTreeView* view = ViewOf(doc_);
+  ASSERT_NE(view, nullptr);
+  const int line = IndexOf(doc_, Mail("work/empty"));
+  DoubleClick(view, line);
+  ASSERT_EQ(app_.folderTemplate()->documents().size(), 1u);
+  EXPECT_EQ(app_.folderTemplate()->documents()[0]->pathName(), Mail("work/empty"));
+  EXPECT_EQ(doc_->GetFolderEntry(line).state, FolderState::Open);
+  Click(view, line);
+  view->Dispatch(kCmdDeleteFolder);
+  ProcessEvents();
+  EXPECT_FALSE(fs::exists(Mail("work/empty")));
+  EXPECT_TRUE(app_.folderTemplate()->documents().empty()) << "its folder window closed";
+  EXPECT_EQ(doc_->GetFolderEntry(line).state, FolderState::Deleted);
+  EXPECT_EQ(boxes_->count(), 0u);
+}
+
 TEST_F(TreeView, AFolderThatCannotBeRemovedKeepsItsLine) {
   CTreeView* view = OpenStandardTree();
   ASSERT_NE(view, nullptr);

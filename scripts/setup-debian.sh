@@ -8,6 +8,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev
   xvfb xauth x11-apps imagemagick poppler-utils
+  groff-base desktop-file-utils
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "message_pictures.h"
 #include "pictures.h"
 #include "tree_pictures.h"
 #include "wave.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   }
   ok &= resgen::DrawToolBar().save(dir + "toolbar128.png");
   ok &= resgen::DrawSplash().save(dir + "splash135.png");
+  ok &= resgen::DrawMessageStates().save(dir + "msg136.png");
   ok &= resgen::DrawFolderStates().save(dir + "tree137.png");
   QFile sound(dir + "newmail102.wav");
   ok &= sound.open(QIODevice::WriteOnly) && sound.write(resgen::SynthesiseNewMailSound()) > 0;

@@ -1,0 +1,194 @@
+// The folder document: open, load, the notifications, the folder commands and the
+// close that may remove an empty folder.
+#include "folder/dir_doc.h"
+
+#include "app/dest_folder_dlg.h"
+#include "app/mail_app.h"
+#include "app/resource_ids.h"
+#include "folder/entry_reader.h"
+#include "framework/message_box.h"
+#include "framework/wait_cursor.h"
+#include "platform/errors.h"
+#include "platform/find.h"
+#include "platform/paths.h"
+
+namespace pelldesk {
+
+CDirDoc::CDirDoc() {
+  OnCommand(kCmdRefresh, [this] { Refresh(); });
+  OnCommand(
+      kCmdDeleteFolder, [this] { DeleteFolder(); },
+      [this](fw::CommandState& state) { state.enabled = FolderIsEmpty(); });
+  OnCommand(
+      kCmdDeleteContents, [this] { DeleteAllMessages(); },
+      [this](fw::CommandState& state) { state.enabled = kind_ != FolderKind::Deleted && !FolderIsEmpty(); });
+  OnCommand(
+      kCmdMoveContents, [this] { MoveAllMessages(); },
+      [this](fw::CommandState& state) { state.enabled = !FolderIsEmpty(); });
+}
+
+bool CDirDoc::OnNewDocument() {
+  // Folder windows open on a directory only; the status is the system's own code 16.
+  CMailApp::Get().ReportErrorNoArg("CDirDoc::OnNewDocument()\r\nYou can't get here!", 16, 0);
+  return false;
+}
+
+bool CDirDoc::OnOpenDocument(const std::string& path) {
+  SetModifiedFlag(false);
+  char full[platform::kMaxPath];
+  char* finalName = nullptr;
+  platform::SetLastError(0);
+  const uint32_t length = platform::GetFullPathName(path.c_str(), sizeof full, full, &finalName);
+  if (length == 0 || length >= sizeof full || finalName == nullptr || *finalName == '\0') {
+    const uint32_t error = length >= sizeof full ? ERROR_BUFFER_OVERFLOW : platform::GetLastError();
+    CMailApp::Get().ReportError("Path name %s cannot be parsed.", path.c_str(), error, 0);
+    return false;
+  }
+  folderPath_ = std::string(full, length) + "/";
+  kind_ = FolderKindOf(CMailApp::Get(), folderPath_);
+  if (!Load()) {
+    folderPath_.clear();
+    return false;
+  }
+  return true;
+}
+
+bool CDirDoc::OnSaveDocument(const std::string&) { return false; }
+
+void CDirDoc::DeleteContents() { entries_.clear(); }
+
+bool CDirDoc::Load() {
+  fw::WaitCursor wait;
+  entries_.clear();
+  CMailApp& app = CMailApp::Get();
+  const std::string pattern = folderPath_ + "*.mai";
+  platform::FindData data{};
+  platform::FindHandle search = platform::FindFirstFile(pattern.c_str(), &data);
+  if (search != nullptr) {
+    do {
+      const bool open = app.FindOpenDocument(folderPath_ + data.name) != nullptr;
+      entries_.push_back(NewListedEntry(data.name, open));
+    } while (platform::FindNextFile(search, &data));
+  }
+  const uint32_t error = platform::GetLastError();
+  platform::FindClose(search);
+
+  bool listed = true;
+  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
+    app.ReportError("Search for %s failed.", pattern.c_str(), error, 0);
+    listed = false;
+  }
+  // One bad file never keeps the others from being read.
+  std::vector<char> buffer;
+  for (MessageEntry& entry : entries_) ReadEntryHeaders(folderPath_, &entry, &buffer);
+  return listed;
+}
+
+void CDirDoc::Refresh() {
+  Load();
+  UpdateAllViews(nullptr, 0);
+}
+
+const MessageEntry& CDirDoc::GetEntry(int index) const {
+  static const MessageEntry none;
+  if (index < 0 || index >= count()) return none;
+  return entries_[static_cast<std::size_t>(index)];
+}
+
+int CDirDoc::GetEntryPath(int index, std::string* path) const {
+  if (index < 0 || index >= count()) {
+    path->clear();
+    return kEntryUnknown;
+  }
+  const MessageEntry& entry = entries_[static_cast<std::size_t>(index)];
+  *path = folderPath_ + entry.fileName;
+  return entry.state;
+}
+
+int CDirDoc::IndexOf(const std::string& path) const {
+  if (path.compare(0, folderPath_.size(), folderPath_) != 0) return -1;
+  const std::string_view name = std::string_view(path).substr(folderPath_.size());
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].fileName == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void CDirDoc::MarkEntryMoved(const std::string& oldPath, const std::string&, bool toDeleted) {
+  const int index = IndexOf(oldPath);
+  if (index >= 0) entries_[static_cast<std::size_t>(index)].state = toDeleted ? kEntryDeleted : kEntryMoved;
+  UpdateAllViews(nullptr, index + 1);
+}
+
+void CDirDoc::MarkEntryOpen(const std::string& path, bool open) {
+  const int index = IndexOf(path);
+  if (index < 0) return;
+  int& state = entries_[static_cast<std::size_t>(index)].state;
+  if (open && (state == kEntryListed || state == kEntrySeen)) {
+    state = kEntryOpen;
+  } else if (!open && state == kEntryOpen) {
+    state = kEntrySeen;
+  }
+  UpdateAllViews(nullptr, index + 1);
+}
+
+void CDirDoc::OnFileMoved(const std::string&, const std::string& newPath, bool toDeleted) {
+  SetPathName(newPath);
+  if (closeReason_ == CloseReason::Own) {
+    removedByOwnClose_ = true;  // the close under way asked for this removal
+    return;
+  }
+  closeReason_ = toDeleted ? CloseReason::Deleted : CloseReason::Moved;
+  OnCloseDocument();
+}
+
+void CDirDoc::OnCloseDocument() {
+  if (closing_) return;
+  closing_ = true;
+  if (!folderPath_.empty() && closeReason_ == CloseReason::None) {
+    CMailApp& app = CMailApp::Get();
+    const std::string folder = folderPath_;
+    if (kind_ == FolderKind::Other && app.folderDeletion() && app.IsFolderEmpty(folder)) {
+      closeReason_ = CloseReason::Own;
+      app.DeleteFolder(folder, false);
+    }
+    // A removal reports itself to the tree; otherwise the tree learns the window closed.
+    if (!removedByOwnClose_) app.NotifyFolderClosed(folder);
+  }
+  fw::Document::OnCloseDocument();  // deletes this
+}
+
+bool CDirDoc::FolderIsEmpty() const { return CMailApp::Get().IsFolderEmpty(folderPath_); }
+
+void CDirDoc::DeleteFolder() {
+  // A copy: a successful removal closes this document before the operation returns.
+  const std::string folder = folderPath_;
+  CMailApp::Get().DeleteFolder(folder, false);
+}
+
+template <typename Operation>
+void CDirDoc::ForEachLiveEntry(Operation operation) {
+  fw::WaitCursor wait;
+  // By index: an operation's notices change states, never the array.
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (!IsLiveEntry(entries_[i].state)) continue;
+    if (operation(folderPath_ + entries_[i].fileName) == fw::IDCANCEL) break;
+  }
+}
+
+void CDirDoc::DeleteAllMessages() {
+  if (kind_ == FolderKind::Deleted) return;
+  CMailApp& app = CMailApp::Get();
+  ForEachLiveEntry([&app](const std::string& path) { return app.DeleteMessage(path, true); });
+}
+
+void CDirDoc::MoveAllMessages() {
+  CDestFolderDlg dialog;
+  if (dialog.DoModal() != fw::IDOK || dialog.name.empty()) return;
+  CMailApp& app = CMailApp::Get();
+  const std::string folder = dialog.name;
+  const bool allowCreate = dialog.allowCreate;
+  ForEachLiveEntry([&](const std::string& path) { return app.MoveMessage(path, folder, allowCreate, true); });
+}
+
+}  // namespace pelldesk

@@ -1,0 +1,72 @@
+// CDirDoc, the document of a folder window (template 130): the folder's message files
+// in the order the directory listing gave them, with the headers the list shows and
+// each message's state. The document never changes its files: moves and deletions are
+// the application's folder operations, which report back through the listeners.
+// Holds no widget, so tests drive it without a window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/mailbox_listeners.h"
+#include "folder/folder_kind.h"
+#include "folder/message_entry.h"
+#include "framework/document.h"
+
+namespace pelldesk {
+
+class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntryListener {
+ public:
+  CDirDoc();
+
+  bool OnNewDocument() override;
+  bool OnOpenDocument(const std::string& path) override;
+  bool OnSaveDocument(const std::string& path) override;
+  void DeleteContents() override;
+  void OnCloseDocument() override;
+
+  // Loads the folder again and tells the views to start from scratch (hint 0).
+  void Refresh();
+
+  // The folder's path ending in "/"; empty after a failed open.
+  const std::string& folderPath() const { return folderPath_; }
+  FolderKind kind() const { return kind_; }
+  CloseReason closeReason() const { return closeReason_; }
+
+  int count() const { return static_cast<int>(entries_.size()); }
+  // Entry `index`; out of range an entry with number -1, empty texts, an all-zero
+  // date and state 0.
+  const MessageEntry& GetEntry(int index) const;
+  // The full path of entry `index` and its state (empty and 0 out of range).
+  int GetEntryPath(int index, std::string* path) const;
+
+  // The notifications of the folder operations; paths are compared exactly.
+  void MarkEntryMoved(const std::string& oldPath, const std::string& newPath, bool toDeleted) override;
+  void MarkEntryOpen(const std::string& path, bool open) override;
+  void OnFileMoved(const std::string& oldPath, const std::string& newPath, bool toDeleted) override;
+
+  // The folder commands, public so that tests can run them without a menu.
+  void DeleteFolder();       // 32790
+  void DeleteAllMessages();  // 32791 Delete Contents
+  void MoveAllMessages();    // 32792 Move Contents
+
+ private:
+  // Lists folderPath_ + "*.mai" and reads every entry's headers; false when the
+  // search failed, with what was listed until then kept.
+  bool Load();
+  int IndexOf(const std::string& path) const;
+  bool FolderIsEmpty() const;
+  // What DeleteFolder, Delete Contents and Move Contents would do on which file.
+  template <typename Operation>
+  void ForEachLiveEntry(Operation operation);
+
+  std::string folderPath_;
+  FolderKind kind_ = FolderKind::Other;
+  CloseReason closeReason_ = CloseReason::None;
+  std::vector<MessageEntry> entries_;
+  bool closing_ = false;
+  // Set when the folder operations report the removal this document's close asked for.
+  bool removedByOwnClose_ = false;
+};
+
+}  // namespace pelldesk

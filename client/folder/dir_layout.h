@@ -1,0 +1,43 @@
+// The columns of a folder list, worked out from the widths of the texts in the font
+// used: number, state picture (screen only), date, time, sender and subject, each at
+// least as wide as a fixed share of "X" widths and as wide as its widest text.
+#pragma once
+
+#include <QFontMetrics>
+#include <QRect>
+#include <QSize>
+
+#include <vector>
+
+#include "folder/row_texts.h"
+
+namespace pelldesk {
+
+struct DirLayout {
+  bool printing = false;
+  int rowHeight = 0;
+  int x = 0;  // the width of "X"
+  // Horizontal extents; top 0, bottom rowHeight. The icon column is empty in print.
+  QRect row, number, icon, date, time, from, subject;
+};
+
+struct DirScrollSizes {
+  QSize total;
+  QSize page;
+  QSize line;
+};
+
+// Lays out `rows` for the font of `metrics`. On the screen a row is at least as high
+// as the state pictures.
+DirLayout ComputeDirLayout(const QFontMetrics& metrics, const std::vector<RowTexts>& rows, bool printing,
+                           QSize imageSize);
+
+// The whole list (at least four rows high), a tenth of its width and ten rows per
+// page, a tenth of its width and one row per line.
+DirScrollSizes ComputeDirScrollSizes(const DirLayout& layout, int rowCount);
+
+// The row under `y` (viewport coordinates) when scrolled down by `scrollY`; -1 before
+// any layout.
+int DirRowAt(int y, int scrollY, int rowHeight);
+
+}  // namespace pelldesk

@@ -1,0 +1,10 @@
+// The folder window's factories for template 130: CDirDoc in a CDirFrame with a CDirView.
+#pragma once
+
+#include "framework/doc_template.h"
+
+namespace pelldesk {
+
+fw::DocumentKind DirDocumentKind();
+
+}  // namespace pelldesk

@@ -95,13 +95,6 @@ TEST(TreeGeometry, LinesOfGoneFoldersAreGreyAndTheSelectionIsHighlighted) {
   }
 }
 
-TEST(TreeGeometry, PagesHoldWholeLines) {
-  EXPECT_EQ(TreeLinesPerPage(100, 20), 5);
-  EXPECT_EQ(TreeLinesPerPage(119, 20), 5);
-  EXPECT_EQ(TreeLinesPerPage(10, 20), 1) << "a line taller than the page still prints";
-  EXPECT_EQ(TreeLinesPerPage(100, 0), 1);
-}
-
 class TreeView : public TreeTest {
  protected:
   // The tree of the edge cases: the standard folders, work and work/projects.
@@ -116,15 +109,6 @@ class TreeView : public TreeTest {
   }
   CTreeDoc* doc_ = nullptr;
 };
-
-TEST_F(TreeView, PicturesComeFromBitmap137) {
-  CTreeView* view = OpenStandardTree();
-  ASSERT_NE(view, nullptr);
-  EXPECT_EQ(view->imageWidth(), 16);
-  EXPECT_EQ(view->imageHeight(), 12);
-  EXPECT_EQ(view->imageCount(), 6);
-  EXPECT_FALSE(view->Drawing().pictures->images.isNull());
-}
 
 TEST_F(TreeView, LayoutFollowsTheDisplayFontAndTheNames) {
   CTreeView* view = OpenStandardTree();

@@ -55,6 +55,11 @@ CAliasPage::CAliasPage(CMailApp& app)
   translationEdit_->setTabChangesFocus(true);
   translationEdit_->setLineWrapMode(QPlainTextEdit::NoWrap);
   translationEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // A few lines each, as the page was laid out; a scroll area would otherwise ask for
+  // far more room than the other pages need.
+  const int line = fontMetrics().lineSpacing();
+  nameList_->setMaximumHeight(5 * line + 2 * nameList_->frameWidth());
+  translationEdit_->setMaximumHeight(6 * line + 2 * translationEdit_->frameWidth());
 
   auto* nameLabel = new QLabel(QStringLiteral("Alias &name"), this);
   nameLabel->setBuddy(nameEdit_);
@@ -66,9 +71,10 @@ CAliasPage::CAliasPage(CMailApp& app)
   names->addWidget(nameList_);
   auto* left = new QVBoxLayout;
   left->addWidget(nameLabel);
-  left->addLayout(names, 1);
+  left->addLayout(names);
   left->addWidget(translationLabel);
-  left->addWidget(translationEdit_, 1);
+  left->addWidget(translationEdit_);
+  left->addStretch(1);
 
   auto* scope = new QGroupBox(QStringLiteral("Scope"), this);
   auto* scopes = new QVBoxLayout(scope);

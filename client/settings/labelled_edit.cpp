@@ -16,11 +16,12 @@ QLineEdit* RecordEdit(const char* id, QWidget* parent) {
   return edit;
 }
 
-void AddLabelledEdit(QGridLayout* grid, int row, const char* label, QLineEdit* edit) {
+QLabel* AddLabelledEdit(QGridLayout* grid, int row, const char* label, QLineEdit* edit) {
   auto* text = new QLabel(QString::fromLatin1(label), edit->parentWidget());
   text->setBuddy(edit);
   grid->addWidget(text, row, 0);
   grid->addWidget(edit, row, 1);
+  return text;
 }
 
 }  // namespace pelldesk

@@ -3,6 +3,7 @@
 #pragma once
 
 class QGridLayout;
+class QLabel;
 class QLineEdit;
 class QWidget;
 
@@ -11,7 +12,7 @@ namespace pelldesk {
 // An edit named by its control id, limited to a record field's text.
 QLineEdit* RecordEdit(const char* id, QWidget* parent);
 
-// `label` in column 0 and `edit` in column 1 of `row`.
-void AddLabelledEdit(QGridLayout* grid, int row, const char* label, QLineEdit* edit);
+// `label` in column 0 and `edit` in column 1 of `row`; returns the label.
+QLabel* AddLabelledEdit(QGridLayout* grid, int row, const char* label, QLineEdit* edit);
 
 }  // namespace pelldesk

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "framework/text.h"
 #include "platform/accounts.h"
 #include "settings/directory_question.h"
@@ -31,12 +33,17 @@ CSysProfPage::CSysProfPage(MailSystemProfile& record)
 
   auto* directories = new QGroupBox(QStringLiteral("Directories"), this);
   auto* paths = new QGridLayout(directories);
-  AddLabelledEdit(paths, 0, "&Queue", queueEdit_);
-  AddLabelledEdit(paths, 1, "&Temp", tempEdit_);
+  QLabel* queue = AddLabelledEdit(paths, 0, "&Queue", queueEdit_);
+  QLabel* temp = AddLabelledEdit(paths, 1, "&Temp", tempEdit_);
 
   auto* network = new QGroupBox(this);
   auto* gateways = new QGridLayout(network);
-  AddLabelledEdit(gateways, 0, "&Gateway", gatewayEdit_);
+  QLabel* gatewayLabel = AddLabelledEdit(gateways, 0, "&Gateway", gatewayEdit_);
+  // The three fields start at one edge, though they stand in two boxes.
+  const int labels = std::max({queue->sizeHint().width(), temp->sizeHint().width(),
+                               gatewayLabel->sizeHint().width()});
+  paths->setColumnMinimumWidth(0, labels);
+  gateways->setColumnMinimumWidth(0, labels);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(computerNameLabel_);

@@ -102,6 +102,14 @@ TEST_F(AliasPage, ANewNameKeepsATypedTranslationButNotAListedAliasesOne) {
   Type(again.nameEdit(), "2");
   EXPECT_EQ(Shown(again), "") << "a listed alias's translation goes with its name";
   EXPECT_EQ(Buttons(again), "---");
+
+  // Edited before the name changed, the translation is the user's and stays.
+  Type(again.nameEdit(), "\b");
+  ASSERT_EQ(again.currentIndex, 0);
+  Type(again.translationEdit(), "JONES ");
+  Type(again.nameEdit(), "3");
+  EXPECT_EQ(Shown(again), "JONES SMITH\n");
+  EXPECT_EQ(Buttons(again), "A--");
 }
 
 TEST_F(AliasPage, SwitchingTheScopeShowsTheOtherScopesTranslationOfTheName) {

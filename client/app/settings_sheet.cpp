@@ -1,8 +1,15 @@
 // Building, showing and applying the settings sheet.
 #include "app/settings_sheet.h"
 
+#include <QTabWidget>
+
 #include "app/mail_app.h"
 #include "framework/message_box.h"
+#include "settings/alias_page.h"
+#include "settings/pref_page.h"
+#include "settings/reply_page.h"
+#include "settings/sys_prof_page.h"
+#include "settings/usr_prof_page.h"
 
 namespace pelldesk {
 namespace {
@@ -18,8 +25,11 @@ bool ApplyKind(const std::vector<CSettingsPage*>& pages, CSettingsPage::Applies 
 
 }  // namespace
 
-std::vector<CSettingsPage*> MakeSettingsPages(CMailApp&, MailProfile&, MailSystemProfile&) {
-  return {};
+std::vector<CSettingsPage*> MakeSettingsPages(CMailApp& app, MailProfile& user,
+                                              MailSystemProfile& system) {
+  // The Auto reply page works on the User profile page's record and is applied after it.
+  return {new CPrefPage(app), new CUsrProfPage(user), new CSysProfPage(system), new CAliasPage(app),
+          new CReplyPage(app, user)};
 }
 
 void ApplySettingsPages(CMailApp& app, const std::vector<CSettingsPage*>& pages, MailProfile& user,
@@ -45,6 +55,8 @@ void CMailApp::ShowSettingsSheet() {
   GetMailSystemProfile(&system, sizeof system);
 
   fw::PropertySheet sheet("Settings", mainWindow());
+  // All five captions stay in view: the sheet grows to its tabs rather than scrolling them.
+  if (auto* tabs = sheet.findChild<QTabWidget*>()) tabs->setUsesScrollButtons(false);
   std::vector<CSettingsPage*> pages = MakeSettingsPages(*this, user, system);
   for (CSettingsPage* page : pages) sheet.AddPage(page);
   if (sheet.DoModal() != fw::IDOK) return;

@@ -110,8 +110,10 @@ bool CMailApp::InitInstance() {
 
   displayFont_ = CreateDisplayFont(logFont_);  // none: the views use their own font
 
-  // The folder tree window on the mail directory opens here once the tree window and
-  // the folder operations (OpenTreeWindow) exist; until then there is none to open.
+  if (state_ != AppState::Degraded && !OpenTreeWindow(mailDirectory_) &&
+      ReportError("Mail directory %s cannot be displayed.", mailDirectory_.c_str(), 0, 0) != fw::IDOK) {
+    return false;
+  }
 
   ShowMainWindow(showCommand());
 

@@ -87,6 +87,9 @@ class FolderOperations : public ::testing::Test {
   void SetUp() override {
     Heard().clear();
     ASSERT_TRUE(app_.InitInstance());
+    // The tree window of start-up makes way for a stand-in (its close is refused only
+    // to the user).
+    for (fw::Document* doc : app_.treeTemplate()->documents()) doc->OnCloseDocument();
     app_.messageTemplate()->SetDocumentKind(StandInKind<StandInMessage>());
     app_.folderTemplate()->SetDocumentKind(StandInKind<StandInFolder>());
     app_.treeTemplate()->SetDocumentKind(StandInKind<StandInTree>());

@@ -139,6 +139,29 @@ TEST(StartUp, AMailDirectoryThatCannotBeCreated) {
   }
 }
 
+TEST(StartUp, AMailDirectoryThatCannotBeDisplayed) {
+  for (int answer : {fw::IDOK, fw::IDCANCEL}) {
+    ClientSandbox sandbox;
+    // The root as the mail directory: it exists, but a tree has no name to show it by.
+    MailProfile profile{};
+    ASSERT_EQ(GetMailProfile(&profile, sizeof profile), 0u);
+    std::snprintf(profile.MailDirectory, sizeof profile.MailDirectory, "/");
+    ASSERT_EQ(UpdateMailProfile(&profile, sizeof profile), 0u);
+    MessageBoxRecorder boxes(answer);
+    TestApp app;
+    const bool started = app.InitInstance();
+    EXPECT_EQ(started, answer == fw::IDOK);
+    ASSERT_GE(boxes.count(), 1u);
+    EXPECT_EQ(boxes.boxes().back().text, std::string("Mail directory / cannot be displayed."));
+    EXPECT_EQ(boxes.boxes().back().style & fw::MB_TYPEMASK, fw::MB_OKCANCEL) << "start-up has not ended";
+    if (started) {
+      EXPECT_EQ(app.state(), AppState::Running);
+      EXPECT_FALSE(app.monitorRunning()) << "degraded: no monitor";
+      EXPECT_TRUE(app.treeTemplate()->documents().empty());
+    }
+  }
+}
+
 TEST(StartUp, AnExistingMailDirectoryIsNoError) {
   ClientSandbox sandbox;
   fs::create_directories(sandbox.MailDirectory());

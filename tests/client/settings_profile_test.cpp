@@ -91,18 +91,6 @@ TEST_F(SettingsPages, EachPreferenceBoxChangesItsOwnSetting) {
   }
 }
 
-TEST_F(SettingsPages, ASoundFileNameIsStoredWithoutItsBlanks) {
-  CPrefPage page(app_);
-  page.OnInitDialog();
-  page.soundGroup()->button(kSoundFile)->click();
-  Type(page.soundFileEdit(), " \tchime.wav  ");
-  ASSERT_TRUE(page.OnKillActive());
-  EXPECT_TRUE(page.ApplyChanges());
-  EXPECT_EQ(app_.beep(), kSoundFile);
-  EXPECT_EQ(app_.beepFile(), "chime.wav");
-  EXPECT_EQ(page.soundFile, "chime.wav");
-}
-
 TEST_F(SettingsPages, ALetterCaseChangeOfTheMailDirectoryAsksNothingButIsWritten) {
   MailProfile record = FetchUser();
   CUsrProfPage page(record);
@@ -197,18 +185,6 @@ TEST_F(SettingsPages, UntouchedProfilePagesChangeNothingUnlessAStoredTextNeedsTr
   EXPECT_FALSE(never.ApplyChanges());
   MailSystemProfile zero{};
   EXPECT_EQ(std::memcmp(&system, &zero, sizeof zero), 0) << "an empty record of changes";
-}
-
-TEST_F(SettingsPages, TheDeliverySwitchIsWrittenAsZeroOrOne) {
-  MailProfile record = FetchUser();
-  CUsrProfPage page(record);
-  page.OnInitDialog();
-  page.disableNewMailBox()->click();
-  ASSERT_TRUE(page.OnKillActive());
-  EXPECT_TRUE(page.ApplyChanges());
-  EXPECT_EQ(record.DisableNewMail, 1);
-  ASSERT_EQ(UpdateMailProfile(&record, sizeof record), 0u);
-  EXPECT_EQ(FetchUser().DisableNewMail, 1);
 }
 
 TEST_F(SettingsPages, AQueueDirectoryWithoutItsSlashIsAChangeAndReadsBackWithOne) {

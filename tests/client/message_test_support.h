@@ -19,6 +19,7 @@
 #include "mainframe/main_frame.h"
 #include "message/msg_doc.h"
 #include "message/msg_view.h"
+#include "message/text_search.h"
 #include "pellam.h"
 
 namespace pelldesk::test {
@@ -54,6 +55,7 @@ class MessageTest : public ::testing::Test {
     ASSERT_EQ(UpdateMailSystemProfile(&system, sizeof system), 0u);
     ASSERT_TRUE(app_.InitInstance());
     boxes_ = std::make_unique<MessageBoxRecorder>();
+    LastSearch() = SearchState{};  // one for the whole run: each test starts with none
   }
   void TearDown() override {
     app_.End();

@@ -276,15 +276,5 @@ TEST_F(MessageTest, AFailedFilingStillClosesAndShowsTheMessageAsSeen) {
   EXPECT_NE(boxes_->boxes()[0].text.find("\"main\""), std::string::npos) << boxes_->boxes()[0].text;
 }
 
-TEST_F(MessageTest, AMessageAlreadyOpenIsBroughtToTheFrontNotOpenedTwice) {
-  const std::string path = WriteMail("main/msg0001.mai", "From: NODE::SMITH\r\n\r\nbody\r\n");
-  CMsgDoc* first = Open(path);
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(Compose(), nullptr);
-  EXPECT_EQ(Open(path), first);
-  EXPECT_EQ(MessageDocs().size(), 2u);
-  EXPECT_EQ(app_.mainFrameWindow()->ActiveChild(), ViewOf(first)->frame());
-}
-
 }  // namespace
 }  // namespace pelldesk::test

@@ -5,6 +5,8 @@
 
 #include <syslog.h>
 
+#include <cstdlib>
+
 #include "pellam.h"
 
 namespace pellam::service {
@@ -39,7 +41,12 @@ int Priority(uint32_t code) {
 
 }  // namespace
 
-void EventLog::OpenSyslog(bool echo) { ::openlog("pellam", LOG_PID | (echo ? LOG_PERROR : 0), LOG_MAIL); }
+void EventLog::OpenSyslog(bool echo) {
+  // Under systemd the standard error already goes to the journal, which has the
+  // syslog lines too: echoing them would record every event twice.
+  if (std::getenv("JOURNAL_STREAM") != nullptr) echo = false;
+  ::openlog("pellam", LOG_PID | (echo ? LOG_PERROR : 0), LOG_MAIL);
+}
 
 void EventLog::Report(uint32_t event, const std::string& first, const std::string& second, uint32_t cause) const {
   Write(event, first, second, cause == 0 ? std::string() : StatusText(cause));

@@ -103,6 +103,19 @@ TEST(Program, DeliversInTheForegroundAndStopsWhenAsked) {
   EXPECT_NE(log.find("Sender terminated."), std::string::npos) << log;
 }
 
+TEST(Program, UnderSystemdTheEventsAreNotEchoedIntoTheJournalTwice) {
+  ServiceSandbox s;
+  const std::string out = s.box().Path("out.txt");
+  ::setenv("JOURNAL_STREAM", "8:12345", 1);
+  const pid_t service = Start({"--foreground"}, out);
+  ::unsetenv("JOURNAL_STREAM");
+  EXPECT_TRUE(QueueEmpties(s, std::chrono::seconds(20)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ::kill(service, SIGTERM);
+  EXPECT_EQ(Wait(service), 0);
+  EXPECT_EQ(ReadTextFile(out), "") << "only syslog has the events";
+}
+
 // Users u00 .. u(n-1) with uids from 2000, each registered.
 std::vector<std::string> AddUsers(ServiceSandbox& s, int n) {
   std::vector<std::string> users;

@@ -30,8 +30,8 @@ class CSettingsPage : public fw::PropertyPage {
   Applies applies_;
 };
 
-// The sheet's pages in their order, built on the two records just fetched; the pages
-// that exist so far (none yet: they arrive with the settings pages themselves).
+// The sheet's five pages in their order (Preferences, User profile, System profile,
+// Alias names, Auto reply), built on the two records just fetched.
 std::vector<CSettingsPage*> MakeSettingsPages(CMailApp& app, MailProfile& user,
                                               MailSystemProfile& system);
 

@@ -59,6 +59,14 @@ DirScrollSizes ComputeDirScrollSizes(const DirLayout& layout, int rowCount) {
   return sizes;
 }
 
+QSize FrameSizeToFit(QSize frame, QSize view, QSize total, QSize bars) {
+  const QSize wanted = total + (frame - view);
+  QSize fit = wanted.boundedTo(frame);
+  if (fit.width() < wanted.width()) fit.setHeight(std::min(fit.height() + bars.height(), frame.height()));
+  if (fit.height() < wanted.height()) fit.setWidth(std::min(fit.width() + bars.width(), frame.width()));
+  return fit;
+}
+
 int DirRowAt(int y, int scrollY, int rowHeight) {
   if (rowHeight <= 0) return -1;
   const int position = y + scrollY;

@@ -36,6 +36,12 @@ DirLayout ComputeDirLayout(const QFontMetrics& metrics, const std::vector<RowTex
 // page, a tenth of its width and one row per line.
 DirScrollSizes ComputeDirScrollSizes(const DirLayout& layout, int rowCount);
 
+// The size of a frame of `frame` whose view (without scroll bars) is `view`, shrunk
+// (never grown) to show a list of `total`. A side that still does not fit gets its
+// scroll bar (`bars`: the vertical bar's width, the horizontal bar's height), which
+// takes its room from the other side.
+QSize FrameSizeToFit(QSize frame, QSize view, QSize total, QSize bars);
+
 // The row under `y` (viewport coordinates) when scrolled down by `scrollY`; -1 before
 // any layout.
 int DirRowAt(int y, int scrollY, int rowHeight);

@@ -2,7 +2,6 @@
 #include "folder/dir_view.h"
 
 #include <QApplication>
-#include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -67,6 +66,18 @@ QFont CDirView::DisplayFont() const {
 
 void CDirView::OnInitialUpdate() {
   OnUpdate(nullptr, 0, nullptr);
+  // The frame's decorations are known only once it is shown and laid out.
+  if (frame() != nullptr && frame()->isVisible()) {
+    ShrinkFrameToFit();
+  } else {
+    shrinkOnShow_ = true;
+  }
+}
+
+void CDirView::showEvent(QShowEvent* event) {
+  QAbstractScrollArea::showEvent(event);
+  if (!shrinkOnShow_) return;
+  shrinkOnShow_ = false;
   ShrinkFrameToFit();
 }
 
@@ -113,14 +124,8 @@ void CDirView::UpdateScrollBars() {
 void CDirView::ShrinkFrameToFit() {
   fw::ChildFrame* frame = this->frame();
   if (frame == nullptr) return;
-  if (QLayout* layout = frame->layout()) layout->activate();
-  if (QWidget* client = frame->widget()) {
-    if (QLayout* layout = client->layout()) layout->activate();
-  }
-  // Just large enough for the whole list, but never larger than the frame is.
-  const QSize around = frame->size() - viewport()->size();
-  const QSize fit = sizes_.total + around;
-  frame->resize(fit.boundedTo(frame->size()));
+  const QSize bars(verticalScrollBar()->sizeHint().width(), horizontalScrollBar()->sizeHint().height());
+  frame->resize(FrameSizeToFit(frame->size(), size(), sizes_.total, bars));
 }
 
 void CDirView::RepaintRow(int index) {

@@ -60,6 +60,7 @@ class CDirView : public QAbstractScrollArea, public fw::View {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   QFont DisplayFont() const;
@@ -81,6 +82,7 @@ class CDirView : public QAbstractScrollArea, public fw::View {
   std::vector<RowTexts> rows_;
   int rowHeight_ = -1;  // -1 until the first layout
   int selection_ = -1;
+  bool shrinkOnShow_ = false;  // the first update came before the frame was shown
   // The selected message's path: a reload that puts another message on that line
   // clears the selection rather than let Move or Delete reach the wrong message.
   std::string selectedPath_;

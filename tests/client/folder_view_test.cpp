@@ -190,6 +190,34 @@ TEST_F(FolderView, ColumnsFitTheirWidestTextsInOrder) {
   for (int i = 0; i < HeaderBar::kLabelCount; ++i) EXPECT_EQ(frame->headerBar()->label(i)->x(), want[i]) << i;
 }
 
+TEST(FolderLayout, TheFrameShrinksButNeverGrows) {
+  const QSize bars(15, 14);
+  const struct {
+    const char* what;
+    QSize frame, view, total, want;
+  } rows[] = {
+      {"list smaller both ways", {600, 400}, {580, 360}, {300, 100}, {320, 140}},
+      {"list larger both ways", {300, 200}, {280, 160}, {900, 900}, {300, 200}},
+      {"too wide: the horizontal bar's room is kept", {300, 400}, {280, 360}, {900, 100}, {300, 154}},
+      {"too high: the vertical bar's room is kept", {600, 200}, {580, 160}, {300, 900}, {335, 200}},
+      {"exactly fitting", {320, 140}, {300, 100}, {300, 100}, {320, 140}},
+  };
+  for (const auto& row : rows) {
+    const QSize got = FrameSizeToFit(row.frame, row.view, row.total, bars);
+    EXPECT_EQ(got, row.want) << row.what << ": got " << got.width() << "x" << got.height();
+  }
+}
+
+TEST_F(FolderView, TheFrameShrinksToFitASmallList) {
+  CDirDoc* doc = Folder("work", {{"A", "1"}, {"B", "2"}});
+  ASSERT_NE(doc, nullptr);
+  ProcessEvents();
+  CDirView* view = ViewOf(doc);
+  // Four rows high (the least a list takes); as wide as the frame allows.
+  EXPECT_EQ(view->viewport()->height(), view->scrollSizes().total.height());
+  EXPECT_LE(view->viewport()->width(), view->scrollSizes().total.width());
+}
+
 TEST_F(FolderView, ClicksSelectLiveLinesOnly) {
   CDirDoc* doc = Folder("work", {{"A", "1"}, {"B", "2"}, {"C", "3"}});
   ASSERT_NE(doc, nullptr);

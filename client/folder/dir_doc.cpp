@@ -60,6 +60,7 @@ void CDirDoc::DeleteContents() { entries_.clear(); }
 bool CDirDoc::Load() {
   fw::WaitCursor wait;
   entries_.clear();
+  emptyCheckedAt_.reset();
   CMailApp& app = CMailApp::Get();
   const std::string pattern = folderPath_ + "*.mai";
   platform::FindData data{};
@@ -117,6 +118,7 @@ int CDirDoc::IndexOf(const std::string& path) const {
 void CDirDoc::MarkEntryMoved(const std::string& oldPath, const std::string&, bool toDeleted) {
   const int index = IndexOf(oldPath);
   if (index >= 0) entries_[static_cast<std::size_t>(index)].state = toDeleted ? kEntryDeleted : kEntryMoved;
+  emptyCheckedAt_.reset();
   UpdateAllViews(nullptr, index + 1);
 }
 
@@ -158,7 +160,18 @@ void CDirDoc::OnCloseDocument() {
   fw::Document::OnCloseDocument();  // deletes this
 }
 
-bool CDirDoc::FolderIsEmpty() const { return CMailApp::Get().IsFolderEmpty(folderPath_); }
+bool CDirDoc::FolderIsEmpty() const {
+  // Three enable rules ask this on every refresh of the menus (four times a second),
+  // and each answer lists the whole directory: 6 ms for 9999 messages. One listing
+  // serves a whole refresh; a load or a move listed here asks again.
+  constexpr auto kLifetime = std::chrono::milliseconds(100);
+  const auto now = std::chrono::steady_clock::now();
+  if (!emptyCheckedAt_ || now - *emptyCheckedAt_ > kLifetime) {
+    empty_ = CMailApp::Get().IsFolderEmpty(folderPath_);
+    emptyCheckedAt_ = now;
+  }
+  return empty_;
+}
 
 void CDirDoc::DeleteFolder() {
   // A copy: a successful removal closes this document before the operation returns.

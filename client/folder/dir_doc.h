@@ -5,6 +5,8 @@
 // Holds no widget, so tests drive it without a window.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,7 @@ class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntr
   // search failed, with what was listed until then kept.
   bool Load();
   int IndexOf(const std::string& path) const;
+  // IsFolderEmpty of the folder, listed at most once per refresh of the menus.
   bool FolderIsEmpty() const;
   // What DeleteFolder, Delete Contents and Move Contents would do on which file.
   template <typename Operation>
@@ -67,6 +70,8 @@ class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntr
   bool closing_ = false;
   // Set when the folder operations report the removal this document's close asked for.
   bool removedByOwnClose_ = false;
+  mutable std::optional<std::chrono::steady_clock::time_point> emptyCheckedAt_;
+  mutable bool empty_ = false;
 };
 
 }  // namespace pelldesk

@@ -8,6 +8,42 @@ namespace {
 
 QRect Span(int left, int width, int height) { return QRect(left, 0, width, height); }
 
+// Control characters may be drawn as boxes wider than any letter.
+bool HasControls(const QString& text) {
+  for (QChar c : text) {
+    if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) return true;
+  }
+  return false;
+}
+
+// The width of the widest of the texts, at least `least`. Measuring text is the cost of
+// a layout, so the longest texts are measured first, and a text that even made of the
+// font's widest letter could not beat the widest so far is not measured at all (in a
+// fixed-pitch font only the longest texts are).
+int WidestText(const QFontMetrics& metrics, std::vector<const QString*> texts, int least) {
+  std::sort(texts.begin(), texts.end(), [](const QString* a, const QString* b) {
+    return a->size() != b->size() ? a->size() > b->size() : *a < *b;
+  });
+  const int widestLetter = std::max(metrics.maxWidth(), 1);
+  int widest = least;
+  const QString* last = nullptr;
+  for (const QString* text : texts) {
+    if (last != nullptr && *text == *last) continue;  // equal texts, as dates often are
+    last = text;
+    if (text->size() * static_cast<qsizetype>(widestLetter) <= widest && !HasControls(*text)) continue;
+    widest = std::max(widest, metrics.horizontalAdvance(*text));
+  }
+  return widest;
+}
+
+template <typename Member>
+int WidestOf(const QFontMetrics& metrics, const std::vector<RowTexts>& rows, Member member, int least) {
+  std::vector<const QString*> texts;
+  texts.reserve(rows.size());
+  for (const RowTexts& row : rows) texts.push_back(&(row.*member));
+  return WidestText(metrics, std::move(texts), least);
+}
+
 }  // namespace
 
 DirLayout ComputeDirLayout(const QFontMetrics& metrics, const std::vector<RowTexts>& rows, bool printing,
@@ -20,18 +56,11 @@ DirLayout ComputeDirLayout(const QFontMetrics& metrics, const std::vector<RowTex
 
   const int x = metrics.horizontalAdvance(QLatin1Char('X'));
   layout.x = x;
-  int number = metrics.horizontalAdvance(QStringLiteral("Msg"));
-  int date = 4 * x;
-  int time = 4 * x;
-  int from = 16 * x;
-  int subject = 32 * x;
-  for (const RowTexts& texts : rows) {
-    number = std::max(number, metrics.horizontalAdvance(texts.number));
-    date = std::max(date, metrics.horizontalAdvance(texts.date));
-    time = std::max(time, metrics.horizontalAdvance(texts.time));
-    from = std::max(from, metrics.horizontalAdvance(texts.from));
-    subject = std::max(subject, metrics.horizontalAdvance(texts.subject));
-  }
+  const int number = WidestOf(metrics, rows, &RowTexts::number, metrics.horizontalAdvance(QStringLiteral("Msg")));
+  const int date = WidestOf(metrics, rows, &RowTexts::date, 4 * x);
+  const int time = WidestOf(metrics, rows, &RowTexts::time, 4 * x);
+  const int from = WidestOf(metrics, rows, &RowTexts::from, 16 * x);
+  const int subject = WidestOf(metrics, rows, &RowTexts::subject, 32 * x);
 
   int left = x / 2;
   layout.number = Span(left, number, height);

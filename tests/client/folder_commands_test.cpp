@@ -64,6 +64,12 @@ TEST_F(FolderCommands, EnabledAsTheFolderAndItsKindAllow) {
     EXPECT_EQ(Enabled(*doc, kCmdMoveContents), row.moveContents) << row.folder;
     EXPECT_TRUE(Enabled(*doc, kCmdRefresh)) << row.folder;
   }
+  // Emptied by the folder operations, a folder may go at once.
+  CDirDoc* full = Open("full");
+  ASSERT_FALSE(Enabled(*full, kCmdDeleteFolder));
+  full->DeleteAllMessages();
+  EXPECT_TRUE(Enabled(*full, kCmdDeleteFolder));
+  EXPECT_FALSE(Enabled(*full, kCmdMoveContents));
 }
 
 TEST_F(FolderCommands, DeleteContentsMovesEveryLiveMessageToDeleted) {

@@ -190,6 +190,32 @@ TEST_F(FolderView, ColumnsFitTheirWidestTextsInOrder) {
   for (int i = 0; i < HeaderBar::kLabelCount; ++i) EXPECT_EQ(frame->headerBar()->label(i)->x(), want[i]) << i;
 }
 
+TEST(FolderLayout, EachColumnAsWideAsItsWidestTextInAnyFont) {
+  const std::vector<std::vector<QString>> subjectSets = {
+      {QString(60, 'i'), QString(40, 'W'), "short"},  // the longest text is not the widest
+      {QString(70, 'l'), QString(69, 'm')},
+      {"same", "same", "same", QString(50, 'W')},
+      {QString(40, 'x'), QString("\x01\x02\x03").repeated(5)},  // control characters
+  };
+  for (const char* family : {"DejaVu Sans", "DejaVu Sans Mono", "DejaVu Serif"}) {
+    QFont font(family);
+    font.setPixelSize(13);
+    const QFontMetrics metrics(font);
+    for (const auto& subjects : subjectSets) {
+      std::vector<RowTexts> rows;
+      int want = 32 * metrics.horizontalAdvance('X');
+      for (const QString& subject : subjects) {
+        RowTexts texts;
+        texts.subject = subject;
+        rows.push_back(texts);
+        want = std::max(want, metrics.horizontalAdvance(subject));
+      }
+      const DirLayout layout = ComputeDirLayout(metrics, rows, false, QSize(16, 12));
+      EXPECT_EQ(layout.subject.width(), want) << family << ", first text " << subjects[0].toStdString();
+    }
+  }
+}
+
 TEST(FolderLayout, TheFrameShrinksButNeverGrows) {
   const QSize bars(15, 14);
   const struct {

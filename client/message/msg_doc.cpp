@@ -196,6 +196,15 @@ void CMsgDoc::ExtractHeaders() {
 }
 
 void CMsgDoc::OnFileMoved(const std::string&, const std::string& newPath, bool toDeleted) {
+  if (mode != MsgMode::Read && IsModified() && closeReason != CloseReason::Own) {
+    // A draft changed since it was saved: closing would lose the changes. It stays
+    // open without a file, so that its next Save asks where it goes ("deleted" is
+    // emptied at exit), and keeps its title.
+    const std::string title = this->title();
+    SetPathName("");
+    SetTitle(title);
+    return;
+  }
   SetPathName(newPath);
   if (closeReason == CloseReason::Own) return;  // this document's own filing at close
   closeReason = toDeleted ? CloseReason::Deleted : CloseReason::Moved;

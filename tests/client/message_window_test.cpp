@@ -235,6 +235,29 @@ TEST_F(MessageTest, ADeletionFromTheFolderWindowClosesTheMessageWindowWithoutFil
   EXPECT_EQ(boxes_->count(), 0u);
 }
 
+TEST_F(MessageTest, ADraftChangedSinceItWasSavedOutlivesTheDeletionOfItsFile) {
+  for (const bool changed : {false, true}) {
+    CMsgDoc* doc = Compose();
+    ASSERT_NE(doc, nullptr);
+    const std::string path = Mail("main/msg0009.mai");
+    std::filesystem::create_directories(Mail("main"));
+    ASSERT_TRUE(doc->DoSave(path));
+    if (changed) doc->SetModifiedFlag(true);  // typed on after the save
+    const std::string title = doc->title();
+    EXPECT_EQ(app_.DeleteMessage(path, false), 0);
+    ProcessEvents();
+    if (!changed) {
+      EXPECT_TRUE(MessageDocs().empty()) << "an unchanged draft goes with its file";
+      continue;
+    }
+    ASSERT_EQ(MessageDocs().size(), 1u) << "the changes would be lost";
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(doc->pathName(), "") << "its next Save asks for a name";
+    EXPECT_EQ(doc->title(), title);
+  }
+  EXPECT_EQ(boxes_->count(), 0u);
+}
+
 TEST_F(MessageTest, DeleteAndMoveFromTheMessageWindow) {
   CMsgDoc* doc = Open(WriteMail("new/msg0001.mai", "From: NODE::SMITH\r\n\r\nbody\r\n"));
   ASSERT_NE(doc, nullptr);

@@ -312,14 +312,5 @@ TEST_F(FolderLoad, ANewDocumentWithoutAPathIsRefused) {
   EXPECT_TRUE(app_.folderTemplate()->documents().empty());
 }
 
-TEST_F(FolderLoad, SavingIsRefusedAndTheDocumentIsNeverModified) {
-  Write("work/msg0001.mai", MessageText("SMITH", "s"));
-  CDirDoc* doc = Open("work");
-  ASSERT_NE(doc, nullptr);
-  EXPECT_FALSE(doc->IsModified());
-  EXPECT_FALSE(doc->OnSaveDocument(Mail("work/copy")));
-  EXPECT_FALSE(fs::exists(Mail("work/copy")));
-}
-
 }  // namespace
 }  // namespace pelldesk::test

@@ -95,13 +95,6 @@ TEST(FolderRowColours, LiveSelectedAndGreyLines) {
   }
 }
 
-TEST(FolderLayout, RowUnderThePointer) {
-  EXPECT_EQ(DirRowAt(5, 0, -1), -1);  // before the first layout
-  EXPECT_EQ(DirRowAt(5, 0, 16), 0);
-  EXPECT_EQ(DirRowAt(16, 0, 16), 1);
-  EXPECT_EQ(DirRowAt(3, 160, 16), 10);
-}
-
 class FolderView : public FolderTest {
  protected:
   void SetUp() override {

@@ -2,13 +2,10 @@
 // the moves that close it and the filing of a message read from "new" at its close.
 #include "message/msg_doc.h"
 
-#include <strings.h>
-
-#include <climits>
-
 #include "app/dest_folder_dlg.h"
 #include "app/mail_app.h"
 #include "app/resource_ids.h"
+#include "folder/message_entry.h"
 #include "framework/commands.h"
 #include "framework/message_box.h"
 #include "framework/view.h"
@@ -19,27 +16,6 @@
 #include "platform/paths.h"
 
 namespace pelldesk {
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The first decimal number of a file name that does not begin with a digit; -1 when
-// there is none, or when it is too large to be a message number.
-int NumberInFileName(const char* name) {
-  if (*name == '\0' || IsDigit(*name)) return -1;
-  while (*name != '\0' && !IsDigit(*name)) ++name;
-  if (*name == '\0') return -1;
-  long long number = 0;
-  for (; IsDigit(*name); ++name) {
-    number = number * 10 + (*name - '0');
-    if (number > INT_MAX) return -1;
-  }
-  return static_cast<int>(number);
-}
-
-bool SameFolder(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
-
-}  // namespace
 
 CMsgDoc::CMsgDoc() {
   const CMailApp& app = CMailApp::Get();
@@ -140,17 +116,10 @@ void CMsgDoc::LocateFile(const std::string& path) {
   char* name = nullptr;
   const uint32_t length = platform::GetFullPathName(path.c_str(), sizeof full, full, &name);
   if (length == 0 || length >= sizeof full || name == nullptr || *name == '\0') return;
-  messageNumber = NumberInFileName(name);
+  messageNumber = MessageNumberOf(name);
 
   std::string dir(full, static_cast<std::size_t>(name - full));  // ends in "/"
-  const CMailApp& app = CMailApp::Get();
-  if (SameFolder(dir, app.MainFolderPath())) {
-    folderKind = FolderKind::Main;
-  } else if (SameFolder(dir, app.NewFolderPath())) {
-    folderKind = FolderKind::New;
-  } else if (SameFolder(dir, app.DeletedFolderPath())) {
-    folderKind = FolderKind::Deleted;
-  }
+  folderKind = FolderKindOf(CMailApp::Get(), dir);
   dir.pop_back();
   char folder[platform::kMaxPath];
   const uint32_t folderLength = platform::GetFullPathName(dir.c_str(), sizeof folder, folder);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/mailbox_listeners.h"
+#include "folder/folder_kind.h"
 #include "framework/document.h"
 
 namespace pelldesk {
@@ -20,11 +21,11 @@ enum class MsgMode { None = 0, Read = 1, Send = 2, Reply = 3, Fwd = 4 };
 
 class CMsgDoc : public fw::Document, public MovedFileListener {
  public:
-  // Which standard folder holds the message file.
-  enum class FolderKind { Other = 0, Main = 1, New = 2, Deleted = 3 };
-  // Why the document closes: its file was moved to "deleted" or elsewhere by some
-  // operation, or the document is filing its own file while it closes.
-  enum class CloseReason { None = 0, Deleted = 1, Moved = 2, Own = 3 };
+  // Which standard folder holds the message file, and why the document closes: its
+  // file was moved to "deleted" or elsewhere by some operation, or the document is
+  // filing its own file while it closes. The folder window uses the same two.
+  using FolderKind = pelldesk::FolderKind;
+  using CloseReason = pelldesk::CloseReason;
 
   CMsgDoc();
 

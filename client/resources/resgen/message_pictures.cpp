@@ -5,11 +5,10 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include "state_strip.h"
+
 namespace resgen {
 namespace {
-
-constexpr int kWidth = 16;
-constexpr int kHeight = 12;
 
 const QColor kWhite(255, 255, 255);
 const QColor kBlack(0, 0, 0);
@@ -65,17 +64,6 @@ void OpenEnvelope(QPainter& p) {
   p.drawLine(15, 7, 15, 11);
 }
 
-// A question mark of 5 by 7 pixels with its top left at (x, y).
-void QuestionMark(QPainter& p, int x, int y) {
-  static const char* const kRows[] = {".###.", "#...#", "....#", "...#.", "..#..", ".....", "..#.."};
-  p.setPen(kRed);
-  for (int row = 0; row < 7; ++row) {
-    for (int column = 0; column < 5; ++column) {
-      if (kRows[row][column] == '#') p.drawPoint(x + column, y + row);
-    }
-  }
-}
-
 void PaintState(QPainter& p, int state) {
   switch (state) {
     case 0:  // Unknown
@@ -109,19 +97,6 @@ void PaintState(QPainter& p, int state) {
 
 }  // namespace
 
-QImage DrawMessageStates() {
-  const int states = 6;
-  QImage strip(kWidth * states, kHeight, QImage::Format_ARGB32);
-  strip.fill(Qt::transparent);
-  QPainter p(&strip);
-  for (int state = 0; state < states; ++state) {
-    p.save();
-    p.translate(kWidth * state, 0);
-    p.setClipRect(0, 0, kWidth, kHeight);
-    PaintState(p, state);
-    p.restore();
-  }
-  return strip;
-}
+QImage DrawMessageStates() { return DrawStateStrip(PaintState); }
 
 }  // namespace resgen

@@ -5,11 +5,10 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include "state_strip.h"
+
 namespace resgen {
 namespace {
-
-constexpr int kWidth = 16;
-constexpr int kHeight = 12;
 
 const QColor kYellow(255, 255, 0);
 const QColor kDarkYellow(128, 128, 0);
@@ -34,17 +33,6 @@ void OpenFolder(QPainter& p) {
   p.setPen(kBlack);
   p.setBrush(kYellow);
   p.drawPolygon(QPolygon({QPoint(4, 5), QPoint(15, 5), QPoint(12, 10), QPoint(1, 10)}));
-}
-
-// A question mark of 5 by 7 pixels with its top left at (x, y).
-void QuestionMark(QPainter& p, int x, int y) {
-  static const char* const kRows[] = {".###.", "#...#", "....#", "...#.", "..#..", ".....", "..#.."};
-  p.setPen(kRed);
-  for (int row = 0; row < 7; ++row) {
-    for (int column = 0; column < 5; ++column) {
-      if (kRows[row][column] == '#') p.drawPoint(x + column, y + row);
-    }
-  }
 }
 
 void PaintState(QPainter& p, int state) {
@@ -79,19 +67,6 @@ void PaintState(QPainter& p, int state) {
 
 }  // namespace
 
-QImage DrawFolderStates() {
-  const int states = 6;
-  QImage strip(kWidth * states, kHeight, QImage::Format_ARGB32);
-  strip.fill(Qt::transparent);
-  QPainter p(&strip);
-  for (int state = 0; state < states; ++state) {
-    p.save();
-    p.translate(kWidth * state, 0);
-    p.setClipRect(0, 0, kWidth, kHeight);
-    PaintState(p, state);
-    p.restore();
-  }
-  return strip;
-}
+QImage DrawFolderStates() { return DrawStateStrip(PaintState); }
 
 }  // namespace resgen

@@ -120,6 +120,11 @@ void CTreeView::ResizeParentToFit() {
   const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
   if (fit.height() > size.height()) size.setWidth(std::min(fit.width() + bar, current.width()));
   if (fit.width() > size.width()) size.setHeight(std::min(fit.height() + bar, current.height()));
+  // Never so narrow that the caption (the icon, the folder's name and three buttons)
+  // is cut to an ellipsis.
+  const int button = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
+  const int caption = frame->fontMetrics().horizontalAdvance(frame->windowTitle()) + 4 * button + around.width();
+  size.setWidth(std::max(size.width(), std::min(caption, current.width())));
   frame->resize(size);
 }
 

@@ -125,9 +125,12 @@ void Connection::TakeOther(const NspMessage& m, TimePoint now) {
     if (nsp_.events().OnInterrupt(*this, m.data) && state_ == State::kRun) GrantInterrupt(now);
     return;
   }
-  if (m.fcval_int() == kInterruptRequest) other_tx_.AddInterruptCredit(m.fcval);
-  else data_tx_.ApplyLinkService(m.fcmod(), m.fcval);
-  Pump(now);
+  if (m.fcval_int() == kInterruptRequest) {
+    if (other_tx_.AddInterruptCredit(m.fcval) && m.fcval > 0) nsp_.events().OnInterruptCredit(*this);
+  } else {
+    data_tx_.ApplyLinkService(m.fcmod(), m.fcval);
+  }
+  if (state_ == State::kRun) Pump(now);
 }
 
 void Connection::GrantInterrupt(TimePoint now) {

@@ -54,6 +54,8 @@ class NspEvents {
   // True to grant the peer another interrupt at once; otherwise session control
   // grants it later through Connection::GrantInterrupt, when its reader catches up.
   virtual bool OnInterrupt(Connection& c, ByteSpan data) = 0;
+  // The peer granted more interrupts.
+  virtual void OnInterruptCredit(Connection&) {}
   // Whole messages acknowledged by the peer (their sizes summed).
   virtual void OnSendProgress(Connection& c, size_t messages, size_t bytes) = 0;
   // Exactly once per connection, as it closes; the connection is gone afterwards.

@@ -15,7 +15,8 @@ ClientError Ask(const std::string& socket_path, const pellam::ncp::Request& requ
     return code == ERROR_ACCESS_DENIED ? ClientError::kDenied : ClientError::kNotRunning;
   }
   const std::string line = pellam::ncp::FormatRequest(request) + "\n";
-  if (!platform::SendWithin(socket.get(), line.data(), line.size(), line_wait_ms)) return ClientError::kNoAnswer;
+  // A service too busy to read the request has still written why: read on regardless.
+  [[maybe_unused]] const bool sent = platform::SendWithin(socket.get(), line.data(), line.size(), line_wait_ms);
   std::string pending;
   char buffer[4096];
   for (;;) {

@@ -30,7 +30,7 @@ set(pellam_unit_file ${CMAKE_INSTALL_PREFIX}/${PELLAM_SYSTEMD_UNITDIR}/pellam.se
 # version and the installed paths filled in.
 set(manual_pages
   pellpost pellpost.1  pelldesk pelldesk.1  pellam_service_program pellam.8
-  pellreg pellreg.8  pellqueue pellqueue.8  setup setup.8)
+  pellreg pellreg.8  pellqueue pellqueue.8  pellncp pellncp.8  setup setup.8)
 while(manual_pages)
   list(POP_FRONT manual_pages target page)
   if(TARGET ${target})

@@ -70,6 +70,7 @@ void Connection::ReceiveData(const NspMessage& m, TimePoint now) {
     case Receiver::Arrival::kTooEarly:
       break;
   }
+  if (state_ == State::kRun) Pump(now);  // credits granted on the way go out now
 }
 
 void Connection::TakeSegment(uint8_t flags, ByteSpan data, bool dly, TimePoint now) {

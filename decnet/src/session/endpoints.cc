@@ -5,6 +5,15 @@ namespace decnet {
 namespace {
 constexpr size_t kInterruptOutboxLimit = 4;
 
+// A zero timeout polls: no trip through the kernel when there is nothing to wait for.
+template <class Ready>
+bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& cv, std::chrono::milliseconds timeout,
+             Ready ready) {
+  if (ready()) return true;
+  if (timeout <= std::chrono::milliseconds(0)) return false;
+  return cv.wait_for(lock, timeout, ready);
+}
+
 Outcome Failed(LinkError error) {
   Outcome o;
   o.error = error;
@@ -35,7 +44,7 @@ Outcome SessionLink::Send(const Message& message, std::chrono::milliseconds time
     auto room = [&] {
       return state_->phase != LinkState::Phase::kOpen || state_->send_cost == 0 || state_->send_cost + cost <= limit;
     };
-    if (!state_->cv.wait_for(lock, timeout, room)) return Failed(LinkError::kTimeout);
+    if (!WaitFor(lock, state_->cv, timeout, room)) return Failed(LinkError::kTimeout);
     if (state_->phase != LinkState::Phase::kOpen) return ClosedOutcome();
     state_->outbox.push_back(std::make_shared<const Bytes>(message));
     state_->send_cost += cost;
@@ -53,8 +62,8 @@ Outcome SessionLink::Receive(Message& message, std::chrono::milliseconds timeout
   bool resume = false;
   {
     std::unique_lock lock(state_->mu);
-    state_->cv.wait_for(lock, timeout,
-                        [&] { return !state_->inbox.empty() || state_->phase != LinkState::Phase::kOpen; });
+    WaitFor(lock, state_->cv, timeout,
+            [&] { return !state_->inbox.empty() || state_->phase != LinkState::Phase::kOpen; });
     if (state_->inbox.empty()) {
       return state_->phase == LinkState::Phase::kOpen ? Failed(LinkError::kTimeout) : ClosedOutcome();
     }
@@ -122,7 +131,7 @@ Outcome SessionLink::SendInterrupt(const Message& data, std::chrono::millisecond
     auto room = [&] {
       return state_->phase != LinkState::Phase::kOpen || state_->interrupt_outbox.size() < kInterruptOutboxLimit;
     };
-    if (!state_->cv.wait_for(lock, timeout, room)) return Failed(LinkError::kTimeout);
+    if (!WaitFor(lock, state_->cv, timeout, room)) return Failed(LinkError::kTimeout);
     if (state_->phase != LinkState::Phase::kOpen) return ClosedOutcome();
     state_->interrupt_outbox.push_back(data);
   }
@@ -135,8 +144,8 @@ Outcome SessionLink::ReceiveInterrupt(Message& data, std::chrono::milliseconds t
   bool grant = false;
   {
     std::unique_lock lock(state_->mu);
-    state_->cv.wait_for(lock, timeout,
-                        [&] { return !state_->interrupts.empty() || state_->phase != LinkState::Phase::kOpen; });
+    WaitFor(lock, state_->cv, timeout,
+            [&] { return !state_->interrupts.empty() || state_->phase != LinkState::Phase::kOpen; });
     if (state_->interrupts.empty()) {
       return state_->phase == LinkState::Phase::kOpen ? Failed(LinkError::kTimeout) : ClosedOutcome();
     }
@@ -229,7 +238,8 @@ std::unique_ptr<PendingConnect> SessionListener::Accept(std::chrono::millisecond
       out.error = LinkError::kNotRunning;
       return nullptr;
     }
-    if (state_->cv.wait_until(lock, deadline) == std::cv_status::timeout && state_->pending.empty()) {
+    if (Clock::now() >= deadline || (state_->cv.wait_until(lock, deadline) == std::cv_status::timeout &&
+                                     state_->pending.empty())) {
       out.error = LinkError::kTimeout;
       return nullptr;
     }

@@ -180,9 +180,12 @@ std::unique_ptr<Link> SessionLayer::Connect(const ConnectRequest& request, std::
     out.error = LinkError::kTimeout;
     return nullptr;
   }
-  if (state->phase == LinkState::Phase::kOpen) return std::make_unique<SessionLink>(*this, state);
-  out = state->outcome;
-  return nullptr;
+  if (state->phase != LinkState::Phase::kOpen) {
+    out = state->outcome;
+    return nullptr;
+  }
+  lock.unlock();
+  return std::make_unique<SessionLink>(*this, state);
 }
 
 std::unique_ptr<Listener> SessionLayer::Bind(uint8_t object, const std::string& name, Outcome* outcome) {

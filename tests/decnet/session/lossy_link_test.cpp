@@ -84,9 +84,6 @@ TEST(LossyLink, EveryMessageArrivesOnceInOrderOnBothSubchannels) {
   auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(net.RunUntil(done, std::chrono::hours(10)));
   EXPECT_TRUE(intact);
-  std::cerr << "steps " << net.steps << " jumps " << net.jumps << " sleeps " << net.sleeps << " packets " << net.packets
-            << " virtual s " << std::chrono::duration<double>(net.now - TimePoint{}).count() - 3600
-            << " real ms " << std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count() << "\n";
   // Nothing more turns up later: no message was delivered twice.
   net.RunUntil([] { return false; }, seconds(60));
   EXPECT_FALSE(link_b->Receive(m, zero));

@@ -11,6 +11,8 @@
 #include <cstdio>
 
 #include "event_log.h"
+#include "ncp_protocol.h"
+#include "network.h"
 #include "options.h"
 #include "pellam.h"
 #include "platform/accounts.h"
@@ -75,9 +77,14 @@ int RunService(bool foreground) {
     log.Write(EVT_CALL_FAILED, "sigaction", "", "The stop request cannot be answered.");
     return 1;
   }
+  // DECnet runs beside the mail work; a configured node name is the local node name.
+  Network network(log, decnet::Node::Start);
+  network.Start(settings.node, ncp::SocketDirectory());
+  if (!network.local_name().empty()) settings.node = network.local_name();
   log.Write(EVT_SENDER_READY, " " PELLAM_VERSION " on " + settings.node, "", "");
   ServiceLoop loop(settings, log);
   loop.Run(g_stop, g_stop_pipe[0]);
+  network.Stop();
   log.Write(EVT_SENDER_STOPPED, "", "", "");
   return 0;
 }

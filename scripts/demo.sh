@@ -2,8 +2,9 @@
 # The main job: builds Pellam and sends a message down its whole road inside a private
 # sandbox (PELLAM_ROOT), never touching the real system. As root it mails two local
 # users and lets the service deliver with their identities; otherwise the caller
-# mails itself. Where a display exists the client opens on the recipient's mailbox;
-# without one it runs offscreen and saves a screenshot.
+# mails itself. Two more sandboxes then run two DECnet nodes that loop to each other.
+# Where a display exists the client opens on the recipient's mailbox; without one it
+# runs offscreen and saves a screenshot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -79,6 +80,64 @@ for u in "${recipients[@]}"; do
   ls -l "$root/home/$u/mail/new/"
   cat "$root/home/$u/mail/new/msg0001.mai"
 done
+
+# DECnet: two machines in two more sandboxes, each with its own service, joined by
+# Multinet over TCP on loopback (ALPHA listens, BRAVO connects).
+say "DECnet: two nodes, ALPHA (1.1) and BRAVO (1.2), on one Multinet link over loopback"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+decnet_services=()
+stop_decnet() {
+  for pid in "${decnet_services[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${decnet_services[@]}"; do wait "$pid" 2>/dev/null || true; done
+  decnet_services=()
+}
+trap stop_decnet EXIT
+for node in ALPHA:1.1:multinet-tcp-listen BRAVO:1.2:multinet-tcp-connect; do
+  IFS=: read -r name address circuit <<<"$node"
+  box=$top/build/demo-decnet-$name
+  rm -rf "$box"
+  mkdir -p "$box/etc" "$box/queue" "$box/temp"
+  chmod 755 "$box"
+  echo "$me:x:$(id -u):$(id -g):Demo User:/home/$me:/bin/sh" >"$box/etc/passwd"
+  cat >"$box/decnet.reg" <<REG
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\Software\Corwent\Pellam]
+"MailQueuePath"="$box/queue"
+"MailTempPath"="$box/temp"
+
+[HKEY_LOCAL_MACHINE\Software\Corwent\Pellam\DECnet]
+"Address"="$address"
+"Name"="$name"
+"Circuit"="$circuit"
+"RemoteHost"="127.0.0.1"
+"LocalHost"="127.0.0.1"
+"RemotePort"=dword:$(printf %08x "$port")
+"LocalPort"=dword:$(printf %08x "$port")
+
+[HKEY_LOCAL_MACHINE\Software\Corwent\Pellam\DECnet\Nodes]
+"ALPHA"="1.1"
+"BRAVO"="1.2"
+REG
+  PELLAM_ROOT=$box "$bin/pellreg" import "$box/decnet.reg"
+  PELLAM_ROOT=$box "$bin/pellam" --foreground 2>"$box/service.log" &
+  decnet_services+=($!)
+done
+echo "BRAVO's DECnet key, written with pellreg import:"
+PELLAM_ROOT=$top/build/demo-decnet-BRAVO "$bin/pellreg" query 'HKLM\Software\Corwent\Pellam\DECnet'
+ncp() { local name=$1; shift; PELLAM_ROOT=$top/build/demo-decnet-$name "$bin/pellncp" "$@"; }
+for _ in $(seq 150); do
+  ncp BRAVO show circuit 2>/dev/null | grep -q "Adjacent node *= 1.1 (ALPHA)" && break
+  sleep 0.2
+done
+say "pellncp show executor, on BRAVO"
+ncp BRAVO show executor
+say "pellncp loop node ALPHA, from BRAVO"
+ncp BRAVO loop node ALPHA count 3 length 256
+say "pellncp loop node BRAVO, from ALPHA"
+ncp ALPHA loop node BRAVO count 3 length 256
+stop_decnet
+trap - EXIT
 
 # The recipient's client: as root the demo opens ann's, with her identity.
 client=("$bin/pelldesk")

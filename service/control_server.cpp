@@ -67,7 +67,7 @@ void ControlServer::Stop() {
   if (listener_ >= 0) {
     platform::CloseFile(listener_);
     listener_ = -1;
-    platform::DeleteFile(path_.c_str());
+    platform::RemoveLocalSocket(path_.c_str());
   }
   for (int& fd : wake_) {
     if (fd >= 0) ::close(fd);

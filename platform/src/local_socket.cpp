@@ -114,6 +114,23 @@ int ListenLocalSocket(const char* directory, const char* name, unsigned mode) no
   }
 }
 
+bool RemoveLocalSocket(const char* path) noexcept {
+  struct stat st{};
+  if (path == nullptr || ::lstat(path, &st) != 0) {
+    FailWithErrno(path);
+    return false;
+  }
+  if (!S_ISSOCK(st.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (::unlink(path) != 0) {
+    FailWithErrno(path);
+    return false;
+  }
+  return true;
+}
+
 int AcceptLocalClient(int listener, int stop_fd, int timeout_ms) noexcept {
   const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {

@@ -157,6 +157,11 @@ TEST(ControlServer, ASecondServiceDoesNotStealTheSocket) {
   Recorder other;
   EXPECT_FALSE(ControlServer(other.log, [](const ncp::Request&, const LineSink&) {}).Start(s.dir));
   EXPECT_EQ(Ask(s.path, "show circuit\n"), "show circuit" + std::string(200, '.') + "\nok\n");
+  // What stands at the socket's name when the service stops goes only if it is a socket.
+  ASSERT_EQ(::unlink(s.path.c_str()), 0);
+  test::WriteTextFile(s.path, "not ours");
+  s.server.Stop();
+  EXPECT_EQ(test::ReadTextFile(s.path), "not ours");
 }
 
 void WriteConfig(const std::vector<std::pair<const char*, std::string>>& values) {

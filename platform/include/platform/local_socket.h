@@ -21,6 +21,9 @@ inline constexpr uint32_t ERROR_CONNECTION_REFUSED = 1225;
 // socket gets `mode`. Returns the listening descriptor, or kInvalidFile.
 int ListenLocalSocket(const char* directory, const char* name, unsigned mode) noexcept;
 
+// Removes the socket at `path`, and nothing that is not a socket (ERROR_ACCESS_DENIED).
+bool RemoveLocalSocket(const char* path) noexcept;
+
 // Waits up to `timeout_ms` for a client, or for `stop_fd` to become readable. Returns
 // the client's descriptor, or kInvalidFile with ERROR_TIMEOUT (nobody came),
 // ERROR_OPERATION_ABORTED (stop) or the failure's code.

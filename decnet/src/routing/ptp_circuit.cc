@@ -51,6 +51,10 @@ void PtpCircuit::OnPacket(ByteSpan raw, const MacAddress&, TimePoint now) {
     return;
   }
   RoutingKind kind = ClassifyRoutingPacket(*packet);
+  if (kind == RoutingKind::kUnknown) {
+    ++counters_.malformed;
+    return;
+  }
   if (kind == RoutingKind::kPtpInit) {
     if (state_ == State::kLinkDown) return;
     if (state_ == State::kRunning) {

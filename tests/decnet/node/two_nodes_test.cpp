@@ -122,6 +122,29 @@ TEST(TwoNodes, TheConnectingNodeComesBackAfterTheListenerRestarts) {
   EXPECT_EQ(bravo->Status().counters.adjacency_downs, 1u);
 }
 
+TEST(TwoNodes, GarbageFromThePeerIsCountedInTheStatusAndDropped) {
+  uint16_t port = FreePort();
+  std::string error;
+  auto alpha = Node::Start(Config(1, "ALPHA", true, port), &error);
+  ASSERT_TRUE(alpha) << error;
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  ASSERT_TRUE(WaitFor([&] { return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0; }, 2000ms));
+  // Framed well, but meaningless: padding past the end, an unknown control type, a
+  // data header cut short (after an Init from 1.3, so the adjacency is up).
+  const uint8_t stream[] = {1, 0, 0, 0, 0xff,  2, 0, 0, 0, 0x41, 0,
+                            12, 0, 0, 0, 0x01, 0x03, 0x04, 0x03, 0x40, 0x02, 0x02, 0x00, 0x00, 0x3c, 0x00, 0x00,
+                            3, 0, 0, 0, 0x02, 0x01, 0x04};
+  ASSERT_EQ(::write(fd, stream, sizeof stream), static_cast<ssize_t>(sizeof stream));
+  EXPECT_TRUE(WaitFor([&] { return alpha->Status().counters.malformed == 3; }, 2000ms))
+      << alpha->Status().counters.malformed;
+  EXPECT_TRUE(Adjacent(*alpha, NodeAddress::Of(1, 3)));
+  ::close(fd);
+}
+
 TEST(TwoNodes, ConfigurationsTheStackCannotUseAreRefusedWithAReason) {
   struct Case {
     const char* name;

@@ -46,6 +46,10 @@ Outcome OutcomeFor(CloseKind kind, uint16_t reason, ByteSpan data) {
 SessionLayer::SessionLayer(RoutingPort& routing, Executor& loop, const NodeDatabase& nodes,
                            SessionSettings settings)
     : loop_(loop), nodes_(nodes), settings_(std::move(settings)), nsp_(routing, *this, NspSettingsFrom(settings_)) {
+  // Between "hold back" and "drop" there must be room for what a peer already had in
+  // flight when it heard us, or a well-behaved peer would lose segments and time out.
+  size_t margin = 64 * (settings_.segment_size + kMessageOverhead);
+  settings_.receive_limit = std::max(settings_.receive_limit, settings_.receive_high_water + margin);
   now_ = settings_.clock();
 }
 

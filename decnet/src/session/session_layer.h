@@ -34,6 +34,7 @@ struct SessionSettings {
   NspSettings nsp;
   size_t receive_high_water = 64 * 1024;  // unread bytes on a link before the peer is held back
   size_t receive_limit = 256 * 1024;      // ... and before its segments are dropped unacknowledged
+                                          // (raised to leave room for a window in flight)
   size_t send_limit = 64 * 1024;          // unacknowledged bytes before Send blocks
   size_t listen_backlog = 32;             // connects waiting for Accept, per listener
   size_t interrupt_queue = 8;             // unread interrupts before the peer gets no new credit

@@ -81,6 +81,7 @@ class FakeNet {
 
   // One round of work: posted work, due packets, due timers. False when idle.
   bool Step() {
+    if (real_time) now = std::max(now, Clock::now());
     bool did = executor.RunPending();
     while (!flight_.empty()) {
       auto it = std::min_element(flight_.begin(), flight_.end(),
@@ -103,6 +104,7 @@ class FakeNet {
   }
   // Moves the clock to the next packet or timer; false when there is none.
   bool Jump() {
+    if (real_time) return false;
     std::optional<TimePoint> next;
     for (const Packet& p : flight_) next = Earlier(next, p.at);
     for (auto& [address, node] : nodes_) next = Earlier(next, node->layer->NextDeadline());
@@ -112,22 +114,29 @@ class FakeNet {
   }
   // Runs until `done` or the fake clock passes `limit` from now.
   bool RunUntil(const std::function<bool()>& done, Duration limit = seconds(600)) {
+    if (real_time) now = std::max(now, Clock::now());
     TimePoint end = now + limit;
     while (!done()) {
-      if (now > end) return false;
+      if (now > end || (real_time && Clock::now() > end)) return false;
       ++steps;
       if (!Step()) {
         ++jumps;
         if (!Jump()) {
           ++sleeps;
           std::this_thread::sleep_for(std::chrono::microseconds(200));
+          if (!real_time) now += milliseconds(100);  // nothing scheduled: time still passes
         }
       }
     }
     return true;
   }
 
-  TimePoint now = TimePoint{} + std::chrono::hours(1);
+  void SetFaults(NetFaults faults) { faults_ = faults; }
+
+  // Other threads use blocking calls: follow the real clock instead of jumping, so
+  // that no timer runs out while they are busy.
+  bool real_time = false;
+  TimePoint now = Clock::now();  // so that switching to real time never goes back
   PumpExecutor executor;
   NodeDatabase nodes;
   uint64_t packets = 0, dropped = 0, duplicated = 0;

@@ -10,7 +10,7 @@ namespace decnet {
 Nsp::Nsp(RoutingPort& routing, NspEvents& events, NspSettings settings)
     : routing_(routing), events_(events), settings_(settings) {
   // A fresh start should not reuse the link addresses of a previous run at once.
-  next_address_ = static_cast<uint16_t>(std::random_device{}());
+  next_address_ = settings_.first_address ? settings_.first_address : static_cast<uint16_t>(std::random_device{}());
 }
 
 Nsp::~Nsp() = default;

@@ -31,6 +31,7 @@ struct NspSettings {
   Duration ack_holdoff = milliseconds(100);  // longest wait for an ack the peer lets us delay
   Duration connect_timeout = seconds(30);
   Duration inactivity = seconds(300);
+  uint16_t first_address = 0;        // our link addresses count up from here; 0 = random start
 };
 
 enum class CloseKind {

@@ -1,7 +1,8 @@
 // Fuzzes the two link framings. Ethernet: a frame the decoder accepts encodes back to
 // the same header, length and packet. Multinet: the input is a TCP stream read in
 // chunks whose sizes come from the input itself; the packets that come out, each with
-// its header, are exactly the stream's bytes up to where framing stopped.
+// its header, are exactly the stream's bytes up to where framing stopped or the caller
+// gave the stream up.
 #include <cstdint>
 #include <algorithm>
 #include <cstring>
@@ -29,6 +30,9 @@ void CheckEthernet(ByteSpan frame) {
 void CheckMultinet(ByteSpan stream) {
   if (stream.empty()) return;
   size_t chunk = 1 + stream[0] % 64;
+  // The top bits say after how many packets the caller gives up the stream, as a link
+  // does when its observer drops the connection (0: never).
+  size_t give_up_after = stream[0] >> 6, delivered = 0;
   MultinetReassembler reassembler;
   Bytes rebuilt;
   size_t fed = 0;
@@ -45,7 +49,12 @@ void CheckMultinet(ByteSpan stream) {
       EncodeMultinetHeader(packet.size(), header);
       rebuilt.insert(rebuilt.end(), header, header + kMultinetHeader);
       rebuilt.insert(rebuilt.end(), packet.begin(), packet.end());
+      return ++delivered != give_up_after;
     });
+    if (give_up_after != 0 && delivered == give_up_after) {
+      reassembler.Reset();
+      break;
+    }
   }
   FUZZ_CHECK(rebuilt.size() <= stream.size());
   FUZZ_CHECK(rebuilt.empty() || std::memcmp(rebuilt.data(), stream.data(), rebuilt.size()) == 0);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -30,27 +31,25 @@ class MultinetReassembler {
   std::span<uint8_t> WritableTail() { return std::span<uint8_t>(buffer_).subspan(filled_); }
   void Commit(size_t n) { filled_ += n; }
 
-  // Calls on_packet(ByteSpan) for every whole packet received so far. False when the
-  // stream cannot be framed any more (a header with non-zero reserved bytes or a zero
-  // length): the caller drops the connection, since nothing after it can be trusted.
+  // Calls on_packet(ByteSpan) for every whole packet received so far, in order.
+  // on_packet returns false when the caller gave up the stream (it dropped the
+  // connection and reset, or will reset, the reassembler): Drain then stops at once
+  // and touches nothing more. Drain returns false when the stream cannot be framed any
+  // more (a header with non-zero reserved bytes or a zero length): the caller drops
+  // the connection, since nothing after it can be trusted.
   template <typename OnPacket>
   bool Drain(OnPacket&& on_packet) {
     size_t pos = 0;
-    bool good = true;
     while (filled_ - pos >= kMultinetHeader) {
       const uint8_t* h = buffer_.data() + pos;
       size_t length = h[0] | (h[1] << 8);
       if (length == 0 || h[2] != 0 || h[3] != 0) {
-        good = false;
-        break;
+        filled_ = 0;
+        return false;
       }
       if (filled_ - pos - kMultinetHeader < length) break;
-      on_packet(ByteSpan(h + kMultinetHeader, length));
       pos += kMultinetHeader + length;
-    }
-    if (!good) {
-      filled_ = 0;
-      return false;
+      if (!on_packet(ByteSpan(h + kMultinetHeader, length))) return true;
     }
     if (pos > 0) {
       std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(pos),

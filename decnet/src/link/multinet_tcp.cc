@@ -169,8 +169,11 @@ void MultinetTcpLink::ReadAll() {
     }
     reassembler_.Commit(static_cast<size_t>(n));
     TimePoint now = Clock::now();
+    // The observer may drop the connection (a failed start-up restarts the link);
+    // then the rest of what was read belongs to a dead stream.
     bool framed = reassembler_.Drain([&](ByteSpan packet) {
-      if (observer_ && state_ == State::kConnected) observer_->OnPacket(packet, MacAddress{}, now);
+      if (observer_) observer_->OnPacket(packet, MacAddress{}, now);
+      return state_ == State::kConnected;
     });
     if (!framed) {
       if (observer_) observer_->OnMalformedFrame();

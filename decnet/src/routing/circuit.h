@@ -45,8 +45,9 @@ class Circuit : public LinkObserver {
 
   // Sends a routing packet on the link, counting it.
   bool Transmit(ByteSpan packet, const MacAddress& destination);
-  // Hands a data packet for this node to NSP. False (and counted) when it was not
-  // decodable; `source_out` says who sent it.
+  // Hands a data packet for this node to NSP; a packet for another node is counted
+  // and dropped. False (and counted) when it was not decodable; `header_out` gets the
+  // decoded header otherwise.
   bool DeliverData(ByteSpan packet, DataHeader* header_out);
   void CountReceived(ByteSpan packet) {
     ++counters_.packets_received;

@@ -74,7 +74,10 @@ TEST(MultinetFraming, WholePacketsComeOutHoweverTheStreamIsCut) {
       size_t n = std::min(cut, stream.size() - pos);
       std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(pos), n, reassembler.WritableTail().begin());
       reassembler.Commit(n);
-      ASSERT_TRUE(reassembler.Drain([&](ByteSpan p) { got.emplace_back(p.begin(), p.end()); }));
+      ASSERT_TRUE(reassembler.Drain([&](ByteSpan p) {
+        got.emplace_back(p.begin(), p.end());
+        return true;
+      }));
     }
     EXPECT_EQ(got, expected) << "cut every " << cut << " bytes";
   }
@@ -89,7 +92,7 @@ TEST(MultinetFraming, AStreamThatLosesItsFramingIsRefused) {
     Bytes b = Hex(bad);
     std::copy(b.begin(), b.end(), reassembler.WritableTail().begin());
     reassembler.Commit(b.size());
-    EXPECT_FALSE(reassembler.Drain([](ByteSpan) {})) << bad;
+    EXPECT_FALSE(reassembler.Drain([](ByteSpan) { return true; })) << bad;
   }
 }
 
@@ -101,9 +104,11 @@ class Recorder : public LinkObserver {
   void OnPacket(ByteSpan packet, const MacAddress& source, TimePoint) override {
     packets.emplace_back(packet.begin(), packet.end());
     sources.push_back(source);
+    if (on_packet) on_packet();
   }
   void OnMalformedFrame() override { ++malformed; }
   int ups = 0, downs = 0, malformed = 0;
+  std::function<void()> on_packet;
   std::vector<Bytes> packets;
   std::vector<MacAddress> sources;
 };
@@ -176,6 +181,29 @@ TEST(MultinetTcpLinkTest, AStreamWithoutFramingIsCountedAndItsConnectionDropped)
   EXPECT_EQ(recorder.malformed, 1);
   char byte;
   EXPECT_EQ(::read(fd, &byte, 1), 0) << "the connection was closed";
+  ::close(fd);
+  listener.Stop();
+}
+
+TEST(MultinetTcpLinkTest, AnObserverThatRestartsTheLinkMidStreamEndsThatStreamCleanly) {
+  EventLoop loop;
+  MultinetTcpLink listener(loop, {true, "127.0.0.1", 0});
+  Recorder recorder;
+  recorder.on_packet = [&] { listener.Restart(Clock::now()); };  // as a failed start-up does
+  ASSERT_TRUE(listener.Start(recorder, Clock::now(), nullptr));
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(listener.bound_port());
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  // Three packets in one write: they arrive in one read.
+  Bytes stream = Hex("02 00 00 00 05 01  02 00 00 00 05 02  02 00 00 00 05 03");
+  ASSERT_EQ(::write(fd, stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
+  ASSERT_TRUE(RunUntil(loop, {&listener}, [&] { return recorder.downs == 1; }));
+  RunUntil(loop, {&listener}, [] { return false; }, milliseconds(50));
+  EXPECT_EQ(recorder.packets.size(), 1u) << "nothing of the dropped stream after the restart";
+  EXPECT_EQ(recorder.malformed, 0);
   ::close(fd);
   listener.Stop();
 }

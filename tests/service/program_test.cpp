@@ -62,6 +62,21 @@ bool Ready(const std::string& output, size_t count) {
   return false;
 }
 
+// Waits until the process catches SIGTERM, so that a stop request is answered rather
+// than ending it; nothing else shows this when its events go only to syslog.
+bool CatchesStop(pid_t pid) {
+  const auto end = Clock::now() + std::chrono::seconds(20);
+  while (Clock::now() < end) {
+    const std::string status = ReadTextFile("/proc/" + std::to_string(pid) + "/status");
+    const size_t at = status.find("SigCgt:\t");
+    if (at != std::string::npos && (std::strtoull(status.c_str() + at + 8, nullptr, 16) >> (SIGTERM - 1) & 1) != 0) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
 // Waits until the queue holds no control file, or `limit` passes.
 bool QueueEmpties(const ServiceSandbox& s, std::chrono::milliseconds limit) {
   const auto end = Clock::now() + limit;
@@ -110,6 +125,7 @@ TEST(Program, UnderSystemdTheEventsAreNotEchoedIntoTheJournalTwice) {
   const pid_t service = Start({"--foreground"}, out);
   ::unsetenv("JOURNAL_STREAM");
   EXPECT_TRUE(QueueEmpties(s, std::chrono::seconds(20)));
+  EXPECT_TRUE(CatchesStop(service));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   ::kill(service, SIGTERM);
   EXPECT_EQ(Wait(service), 0);

@@ -110,7 +110,8 @@ void Nsp::Dispatch(NodeAddress source, const NspMessage& m, bool returned, TimeP
                     m.type == NspType::kDisconnectConfirm;
       if (answer && c->remote_address() == 0) {
         c->remote_ = m.src;
-        by_remote_[{c->remote_node().value, m.src}] = c->local_address();
+        // A "no resources" from the peer's reserved port has no link address of its own.
+        if (m.src != 0) by_remote_[{c->remote_node().value, m.src}] = c->local_address();
       } else if (m.type != NspType::kConnectAck) {
         c = nullptr;
       }

@@ -43,9 +43,9 @@ Outcome OutcomeFor(CloseKind kind, uint16_t reason, ByteSpan data) {
 
 }  // namespace
 
-SessionLayer::SessionLayer(RoutingPort& routing, Executor& loop, const NodeDatabase& nodes,
+SessionLayer::SessionLayer(RoutingPort& routing, Executor& loop, const NodeDatabase& /*nodes*/,
                            SessionSettings settings)
-    : loop_(loop), nodes_(nodes), settings_(std::move(settings)), nsp_(routing, *this, NspSettingsFrom(settings_)) {
+    : loop_(loop), settings_(std::move(settings)), nsp_(routing, *this, NspSettingsFrom(settings_)) {
   // Between "hold back" and "drop" there must be room for what a peer already had in
   // flight when it heard us, or a well-behaved peer would lose segments and time out.
   size_t margin = 64 * (settings_.segment_size + kMessageOverhead);
@@ -399,7 +399,8 @@ void SessionLayer::OnClosed(Connection& c, CloseKind kind, uint16_t reason, Byte
 // --- work posted by the endpoints ---
 
 void SessionLayer::FlushOutbox(LinkState& state) {
-  std::vector<std::shared_ptr<const Bytes>> batch;
+  // The batch vector and the outbox trade buffers, so neither is allocated again.
+  std::vector<std::shared_ptr<const Bytes>>& batch = flush_batch_;
   {
     std::lock_guard lock(state.mu);
     batch.swap(state.outbox);
@@ -411,6 +412,7 @@ void SessionLayer::FlushOutbox(LinkState& state) {
     std::lock_guard lock(state.mu);
     state.send_cost -= std::min(message->size() + kMessageOverhead, state.send_cost);
   }
+  batch.clear();
 }
 
 void SessionLayer::FlushInterrupts(LinkState& state) {

@@ -46,6 +46,8 @@ struct ListenerState;
 
 class SessionLayer : public NspReceiver, private NspEvents {
  public:
+  // `nodes` is the node's name database; session control itself addresses nodes by
+  // number only, so it is not kept.
   SessionLayer(RoutingPort& routing, Executor& loop, const NodeDatabase& nodes, SessionSettings settings);
   ~SessionLayer() override;
 
@@ -91,12 +93,12 @@ class SessionLayer : public NspReceiver, private NspEvents {
   void OnClosed(Connection& c, CloseKind kind, uint16_t reason, ByteSpan data) override;
 
   Executor& loop_;
-  const NodeDatabase& nodes_;
   SessionSettings settings_;
   Nsp nsp_;
   TimePoint now_{};
   std::atomic<bool> running_{true};
   std::unordered_map<uint16_t, std::shared_ptr<LinkState>> links_;  // by our link address
+  std::vector<std::shared_ptr<const Bytes>> flush_batch_;  // reused by FlushOutbox
 
   std::mutex objects_mu_;  // the bind tables: any thread binds, the network thread looks up
   std::map<uint8_t, std::shared_ptr<ListenerState>> by_number_;

@@ -76,10 +76,14 @@ class NodeImpl final : public Node {
   explicit NodeImpl(const NodeConfig& config) : config_(config) {}
 
   ~NodeImpl() override {
-    mirror_.reset();  // its links need the loop still running
-    if (session_) session_->Shutdown();
-    loop_.Stop();
-    if (thread_.joinable()) thread_.join();
+    // Only a running loop can carry out the shutdown; a node that failed to open
+    // never started one, and nothing of it waits on the loop.
+    if (thread_.joinable()) {
+      mirror_.reset();  // its links need the loop still running
+      session_->Shutdown();
+      loop_.Stop();
+      thread_.join();
+    }
     if (routing_) routing_->Stop();
   }
 

@@ -165,5 +165,15 @@ TEST(TwoNodes, ConfigurationsTheStackCannotUseAreRefusedWithAReason) {
   }
 }
 
+TEST(TwoNodes, ACircuitThatCannotOpenFailsTheStartWithAReason) {
+  uint16_t port = FreePort();
+  std::string error;
+  auto alpha = Node::Start(Config(1, "ALPHA", true, port), &error);
+  ASSERT_TRUE(alpha) << error;
+  auto second = Node::Start(Config(3, "CHARLY", true, port), &error);
+  EXPECT_FALSE(second);
+  EXPECT_NE(error.find("cannot listen on 127.0.0.1:" + std::to_string(port)), std::string::npos) << error;
+}
+
 }  // namespace
 }  // namespace decnet

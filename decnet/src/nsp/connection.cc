@@ -131,8 +131,11 @@ void Connection::SendControl(uint8_t flags, TimePoint now) {
   control_.flags = flags == msgflg::kRetransmittedCi ? msgflg::kConnectInitiate : flags;
   ++control_.tries;
   control_.retransmit_at = now + AckTimeout();
-  nsp_.Transmit(node_, m, m.type == NspType::kConnectInitiate);
+  bool routed = nsp_.Transmit(node_, m, m.type == NspType::kConnectInitiate);
   UpdateDeadline();
+  // With no adjacency at all the node is unreachable now; saying so at once beats
+  // retransmitting into nothing until the connect timer runs out.
+  if (!routed && flags == msgflg::kConnectInitiate && control_.tries == 1) Close(CloseKind::kUnreachable, 39, {});
 }
 
 void Connection::SendDisconnectConfirm(uint16_t reason) {

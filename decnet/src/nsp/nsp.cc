@@ -41,13 +41,13 @@ Connection* Nsp::Connect(NodeAddress node, ByteSpan session_data, TimePoint now)
   return raw;
 }
 
-void Nsp::Transmit(NodeAddress to, const NspMessage& m, bool return_to_sender) {
+bool Nsp::Transmit(NodeAddress to, const NspMessage& m, bool return_to_sender) {
   EncodeNsp(m, scratch_);
   if (to == routing_.LocalAddress()) {
     loopback_.push_back(scratch_);  // handled after the current event, never inside it
-    return;
+    return true;
   }
-  routing_.SendNsp(to, scratch_, return_to_sender);
+  return routing_.SendNsp(to, scratch_, return_to_sender);
 }
 
 void Nsp::Reply(NodeAddress to, uint16_t dst, uint16_t src, uint16_t reason) {

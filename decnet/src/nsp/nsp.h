@@ -27,7 +27,8 @@ class Nsp {
 
   // A message from routing. `returned`: one of ours came back (RTS).
   void Receive(NodeAddress source, ByteSpan wire, bool returned, TimePoint now);
-  // A new outgoing link; nullptr at the connection limit.
+  // A new outgoing link; nullptr at the connection limit. It may come back already
+  // closed (kUnreachable reported) when routing has no adjacency.
   Connection* Connect(NodeAddress node, ByteSpan session_data, TimePoint now);
   // nullptr when there is no such link or it has closed.
   Connection* Find(uint16_t local_address);
@@ -43,7 +44,8 @@ class Nsp {
   const NspCounters& counters() const { return counters_; }
 
   // --- for connections ---
-  void Transmit(NodeAddress to, const NspMessage& m, bool return_to_sender);
+  // False when routing has no adjacency to send it on.
+  bool Transmit(NodeAddress to, const NspMessage& m, bool return_to_sender);
   const NspSettings& settings() const { return settings_; }
   NspEvents& events() { return events_; }
   NspCounters& mutable_counters() { return counters_; }

@@ -157,7 +157,7 @@ std::unique_ptr<Link> SessionLayer::Connect(const ConnectRequest& request, std::
   RunOnLoop(
       [this, state, data = std::move(data)] {
         Connection* c = running_ ? nsp_.Connect(state->remote, data, now_) : nullptr;
-        if (c) {
+        if (c && c->state() != Connection::State::kClosed) {
           state->local = c->local_address();
           links_[c->local_address()] = state;
           return;
@@ -165,7 +165,11 @@ std::unique_ptr<Link> SessionLayer::Connect(const ConnectRequest& request, std::
         {
           std::lock_guard lock(state->mu);
           state->phase = LinkState::Phase::kClosed;
-          state->outcome.error = running_ ? LinkError::kNoResources : LinkError::kNotRunning;
+          // A link closed before it was ours to watch: routing had nowhere to send.
+          state->outcome.error = !running_ ? LinkError::kNotRunning
+                                 : c      ? LinkError::kUnreachable
+                                          : LinkError::kNoResources;
+          if (c) state->outcome.reason = kReasonUnreachable;
         }
         state->cv.notify_all();
       },

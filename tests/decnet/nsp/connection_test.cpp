@@ -85,6 +85,16 @@ TEST_F(ConnectionTest, ReturnedConnectInitiateIsUnreachable) {
   EXPECT_EQ(nsp.size(), 0u);
 }
 
+TEST_F(ConnectionTest, ConnectWithoutAdjacencyIsUnreachableAtOnce) {
+  routing.up = false;
+  nsp.Connect(kPeer, Hex("00 19 00 19 00"), clock.now);
+  nsp.Settle(clock.now);
+  auto closed = events.Take("closed");
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].kind, CloseKind::kUnreachable);
+  EXPECT_EQ(nsp.size(), 0u);
+}
+
 TEST_F(ConnectionTest, UnansweredConnectIsRetransmittedThenTimesOut) {
   nsp.Connect(kPeer, Hex("00 19 00 19 00"), clock.now);
   Sent();

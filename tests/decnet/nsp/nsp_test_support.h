@@ -58,12 +58,13 @@ class FakeRouting : public RoutingPort {
   };
   bool SendNsp(NodeAddress destination, ByteSpan nsp_message, bool return_to_sender) override {
     sent.push_back({destination, Bytes(nsp_message.begin(), nsp_message.end()), return_to_sender});
-    return true;
+    return up;
   }
   NodeAddress LocalAddress() const override { return local_; }
   size_t MaxNspMessage() const override { return 576; }
 
   std::vector<Sent> sent;
+  bool up = true;  // false: no adjacency, SendNsp refuses
   // Everything sent so far, decoded; clears the record.
   std::vector<Bytes> Take() {
     std::vector<Bytes> out;

@@ -165,6 +165,7 @@ void EventLoop::Round(std::optional<milliseconds> max_wait) {
   }
   if (max_wait && (timeout_ms < 0 || max_wait->count() < timeout_ms)) timeout_ms = static_cast<int>(max_wait->count());
 
+  for (auto& hook : before_wait_) hook.second();
   std::array<epoll_event, kMaxEventsPerRound> events;
   int n = ::epoll_wait(epoll_fd_, events.data(), kMaxEventsPerRound, timeout_ms);
   for (int i = 0; i < n; ++i) {

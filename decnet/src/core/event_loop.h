@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/clock.h"
@@ -46,6 +47,17 @@ class EventLoop final : public Executor {
   // The stack's timers: `deadline` is asked after every event; `tick` runs once that
   // time has come.
   void SetTimers(DeadlineSource deadline, TickHandler tick);
+
+  // Runs `hook` once per round, after the round's work and before the loop waits:
+  // where output gathered during the round is written out in one go.
+  // Returns an id for CancelBeforeWait, which its owner calls before it goes away.
+  int BeforeWait(std::function<void()> hook) {
+    before_wait_.emplace_back(++last_hook_id_, std::move(hook));
+    return last_hook_id_;
+  }
+  void CancelBeforeWait(int id) {
+    std::erase_if(before_wait_, [id](const auto& hook) { return hook.first == id; });
+  }
 
   void Post(std::function<void()> work) override;
   bool InLoopThread() const override;
@@ -80,6 +92,8 @@ class EventLoop final : public Executor {
   DeadlineSource deadline_;
   TickHandler tick_;
   std::optional<TimePoint> armed_;
+  std::vector<std::pair<int, std::function<void()>>> before_wait_;
+  int last_hook_id_ = 0;
 
   std::mutex mutex_;
   std::vector<std::function<void()>> posted_;  // guarded by mutex_

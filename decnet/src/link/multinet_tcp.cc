@@ -6,7 +6,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
-#include <sys/uio.h>
 
 #include <cerrno>
 #include <cstring>
@@ -36,9 +35,16 @@ uint16_t LocalPort(int fd) {
 }  // namespace
 
 MultinetTcpLink::MultinetTcpLink(EventLoop& loop, MultinetTcpSettings settings)
-    : loop_(loop), settings_(std::move(settings)) {}
+    : loop_(loop), settings_(std::move(settings)) {
+  before_wait_ = loop_.BeforeWait([this] {
+    if (queue_sent_ < queue_.size() && !waiting_writable_) FlushQueue();
+  });
+}
 
-MultinetTcpLink::~MultinetTcpLink() { Stop(); }
+MultinetTcpLink::~MultinetTcpLink() {
+  Stop();
+  loop_.CancelBeforeWait(before_wait_);
+}
 
 bool MultinetTcpLink::Start(LinkObserver& observer, TimePoint now, std::string* error) {
   observer_ = &observer;
@@ -140,6 +146,7 @@ void MultinetTcpLink::Adopt(UniqueFd fd, const SocketAddress& peer) {
   reassembler_.Reset();
   queue_.clear();
   queue_sent_ = 0;
+  waiting_writable_ = false;
   last_error_.clear();
   backoff_ = kFirstBackoff;
   state_ = State::kConnected;
@@ -186,46 +193,35 @@ void MultinetTcpLink::ReadAll() {
 
 bool MultinetTcpLink::Send(ByteSpan packet, const MacAddress&) {
   if (state_ != State::kConnected || packet.empty() || packet.size() > kMultinetMaxPacket) return false;
+  if (queue_.size() - queue_sent_ + kMultinetHeader + packet.size() > kMaxQueuedBytes) return false;
   uint8_t header[kMultinetHeader];
   EncodeMultinetHeader(packet.size(), header);
-  size_t total = kMultinetHeader + packet.size();
-  size_t written = 0;
-  if (queue_.empty()) {
-    iovec parts[2] = {{header, kMultinetHeader}, {const_cast<uint8_t*>(packet.data()), packet.size()}};
-    ssize_t n = ::writev(fd_.get(), parts, 2);
-    if (n < 0) {
-      if (errno != EAGAIN && errno != EINTR) {
-        DropConnection(Clock::now(), "write: " + ErrnoText(errno));
-        return false;
-      }
-      n = 0;
-    }
-    written = static_cast<size_t>(n);
-    if (written == total) return true;
-  }
-  // A packet partly written must be finished whatever the queue holds, or the stream
-  // would lose its framing; only a packet not yet begun may be dropped.
-  if (written == 0 && queue_.size() - queue_sent_ + total > kMaxQueuedBytes) return false;
-  if (written < kMultinetHeader) queue_.insert(queue_.end(), header + written, header + kMultinetHeader);
-  size_t packet_done = written > kMultinetHeader ? written - kMultinetHeader : 0;
-  queue_.insert(queue_.end(), packet.begin() + static_cast<std::ptrdiff_t>(packet_done), packet.end());
-  loop_.Modify(fd_.get(), EPOLLIN | EPOLLRDHUP | EPOLLOUT);
+  queue_.insert(queue_.end(), header, header + kMultinetHeader);
+  queue_.insert(queue_.end(), packet.begin(), packet.end());
+  if (queue_.size() - queue_sent_ >= kWriteAtOnce && !waiting_writable_) FlushQueue();
   return true;
 }
 
 void MultinetTcpLink::FlushQueue() {
+  if (state_ != State::kConnected) return;
   while (queue_sent_ < queue_.size()) {
     ssize_t n = ::write(fd_.get(), queue_.data() + queue_sent_, queue_.size() - queue_sent_);
     if (n < 0) {
-      if (errno == EAGAIN || errno == EINTR) return;
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN) {
+        if (!waiting_writable_) loop_.Modify(fd_.get(), EPOLLIN | EPOLLRDHUP | EPOLLOUT);
+        waiting_writable_ = true;
+        return;
+      }
       DropConnection(Clock::now(), "write: " + ErrnoText(errno));
       return;
     }
     queue_sent_ += static_cast<size_t>(n);
   }
-  queue_.clear();
+  queue_.clear();  // keeps its capacity
   queue_sent_ = 0;
-  loop_.Modify(fd_.get(), EPOLLIN | EPOLLRDHUP);
+  if (waiting_writable_) loop_.Modify(fd_.get(), EPOLLIN | EPOLLRDHUP);
+  waiting_writable_ = false;
 }
 
 void MultinetTcpLink::DropConnection(TimePoint now, const std::string& why) {
@@ -234,6 +230,7 @@ void MultinetTcpLink::DropConnection(TimePoint now, const std::string& why) {
   fd_.Reset();
   queue_.clear();
   queue_sent_ = 0;
+  waiting_writable_ = false;
   reassembler_.Reset();
   last_error_ = why;
   if (settings_.listen) {

@@ -2,8 +2,9 @@
 // connects to the peer and, whenever the connection fails or drops, tries again after a
 // back-off that doubles from one second to a minute. In listen mode it accepts one peer
 // at a time; a new connection replaces the old one, since a peer that restarted leaves
-// its old connection behind half-open. Sends never block: what the socket does not take
-// waits in a bounded queue, and beyond that packets are dropped (NSP retransmits).
+// its old connection behind half-open. Sends never block: packets gather in a bounded
+// queue that is written out once per loop round (one system call for a round's worth
+// of segments and acks), and beyond its bound packets are dropped (NSP retransmits).
 #pragma once
 
 #include <optional>
@@ -27,6 +28,7 @@ class MultinetTcpLink final : public DataLink {
   static constexpr Duration kFirstBackoff = seconds(1);
   static constexpr Duration kMaxBackoff = seconds(60);
   static constexpr size_t kMaxQueuedBytes = 1 << 20;
+  static constexpr size_t kWriteAtOnce = 64 * 1024;  // a queue this long goes out without waiting
 
   MultinetTcpLink(EventLoop& loop, MultinetTcpSettings settings);
   ~MultinetTcpLink() override;
@@ -67,6 +69,8 @@ class MultinetTcpLink final : public DataLink {
   MultinetReassembler reassembler_;
   Bytes queue_;          // bytes the socket has not taken yet, in order
   size_t queue_sent_ = 0;
+  bool waiting_writable_ = false;
+  int before_wait_ = 0;  // the loop hook that writes the queue out  // the socket was full: EPOLLOUT says when to go on
   std::string last_error_;
 };
 

@@ -53,11 +53,11 @@ class Reader {
   std::optional<std::string> Text(const char* name) {
     const auto raw = Raw(name);
     if (!raw) return std::nullopt;
-    if (raw->type != platform::REG_SZ) return Problem(name, "The value must be of type REG_SZ."), std::nullopt;
+    if (raw->type != platform::REG_SZ) return Problem(name, "The value must be of type REG_SZ.");
     std::string text(raw->data.begin(), raw->data.end());
     while (!text.empty() && text.back() == '\0') text.pop_back();
     if (text.size() > kMaxText || text.find('\0') != std::string::npos) {
-      return Problem(name, "The value is not a text of at most 256 characters."), std::nullopt;
+      return Problem(name, "The value is not a text of at most 256 characters.");
     }
     return text;
   }
@@ -67,7 +67,7 @@ class Reader {
     const auto raw = Raw(name);
     if (!raw) return std::nullopt;
     if (raw->type != platform::REG_DWORD || raw->data.size() != 4) {
-      return Problem(name, "The value must be of type REG_DWORD."), std::nullopt;
+      return Problem(name, "The value must be of type REG_DWORD.");
     }
     const uint32_t n = static_cast<uint32_t>(raw->data[0] | raw->data[1] << 8 | raw->data[2] << 16) |
                        static_cast<uint32_t>(raw->data[3]) << 24;
@@ -79,9 +79,10 @@ class Reader {
     return n;
   }
 
-  int Problem(const std::string& name, std::string text) {
+  // Records what is wrong with value `name`; returns nothing to read, for the callers above.
+  std::nullopt_t Problem(const std::string& name, std::string text) {
     problems_.push_back({std::string(kKeyName) + "\\" + name, std::move(text)});
-    return 0;
+    return std::nullopt;
   }
 
  private:

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 
 #include "fakes.h"
@@ -159,6 +160,37 @@ TEST(MultinetTcpLinkTest, ConnectsCarriesPacketsBothWaysAndReconnectsAfterADrop)
   EXPECT_FALSE(connector.Send(Hex("05 02 04 01 aa"), {}));
   ASSERT_TRUE(RunUntil(loop, both, [&] { return at_listener.ups == 2 && at_connector.ups == 2; }));
   EXPECT_TRUE(connector.Send(Hex("05 02 04 01 aa"), {}));
+  connector.Stop();
+  listener.Stop();
+}
+
+TEST(MultinetTcpLinkTest, AFullSocketQueuesUpToTheBoundAndDeliversInOrder) {
+  EventLoop loop;
+  MultinetTcpLink listener(loop, {true, "127.0.0.1", 0});
+  Recorder at_listener, at_connector;
+  ASSERT_TRUE(listener.Start(at_listener, Clock::now(), nullptr));
+  MultinetTcpLink connector(loop, {false, "127.0.0.1", listener.bound_port()});
+  ASSERT_TRUE(connector.Start(at_connector, Clock::now(), nullptr));
+  std::vector<DataLink*> both = {&listener, &connector};
+  ASSERT_TRUE(RunUntil(loop, both, [&] { return at_listener.ups == 1 && at_connector.ups == 1; }));
+
+  // Without the loop running nobody reads: the socket fills, then the queue, then
+  // Send refuses rather than grow.
+  Bytes packet(1000);
+  size_t accepted = 0;
+  for (uint32_t i = 0; i < 20000; ++i) {
+    std::memcpy(packet.data(), &i, sizeof i);
+    if (!connector.Send(packet, {})) break;
+    ++accepted;
+  }
+  ASSERT_LT(accepted, 20000u) << "the queue never filled";
+  ASSERT_TRUE(RunUntil(loop, both, [&] { return at_listener.packets.size() == accepted; }, seconds(10)));
+  for (uint32_t i = 0; i < accepted; ++i) {
+    uint32_t number;
+    std::memcpy(&number, at_listener.packets[i].data(), sizeof number);
+    ASSERT_EQ(number, i);
+  }
+  EXPECT_TRUE(connector.Send(packet, {})) << "room again once the queue drained";
   connector.Stop();
   listener.Stop();
 }

@@ -40,6 +40,9 @@ size_t HeapInUse() {
   return m.uordblks + m.hblkhd;
 }
 
+// KiB from `before` to `after`; the heap may also have shrunk.
+double KiB(size_t before, size_t after) { return (static_cast<double>(after) - static_cast<double>(before)) / 1024.0; }
+
 // --- the DECnet side: ALPHA listens and serves the bench objects, BRAVO calls -------
 
 struct Nodes {
@@ -360,9 +363,9 @@ void BM_Memory100Links_Decnet(benchmark::State& state) {
       if (g_nodes->held.size() >= static_cast<size_t>(kHeldLinks)) break;
     }
     const size_t with_links = HeapInUse();
-    state.counters["links_heap_KiB"] = static_cast<double>(with_links - before) / 1024.0;
-    state.counters["stack_heap_KiB"] = static_cast<double>(with_links - g_nodes->heap_before) / 1024.0;
-    state.counters["idle_stack_heap_KiB"] = static_cast<double>(g_nodes->heap_up - g_nodes->heap_before) / 1024.0;
+    state.counters["links_heap_KiB"] = KiB(before, with_links);
+    state.counters["stack_heap_KiB"] = KiB(g_nodes->heap_before, with_links);
+    state.counters["idle_stack_heap_KiB"] = KiB(g_nodes->heap_before, g_nodes->heap_up);
     for (auto& link : links) link->Disconnect();
     std::lock_guard lock(g_nodes->held_mutex);
     g_nodes->held.clear();
@@ -379,7 +382,7 @@ void BM_Memory100Links_TcpFloor(benchmark::State& state) {
       fds.push_back(tcp.Dial());
       fds.push_back(::accept(tcp.listener, nullptr, nullptr));
     }
-    state.counters["links_heap_KiB"] = static_cast<double>(HeapInUse() - before) / 1024.0;
+    state.counters["links_heap_KiB"] = KiB(before, HeapInUse());
     for (int fd : fds) ::close(fd);
   }
   tcp.Close();

@@ -165,6 +165,14 @@ TEST(ControlServer, ASecondServiceDoesNotStealTheSocket) {
   EXPECT_EQ(test::ReadTextFile(s.path), "not ours");
 }
 
+TEST(ControlServer, ASocketLeftByAKilledServiceIsReplaced) {
+  Served s;
+  platform::CloseFile(platform::ListenLocalSocket(s.dir.c_str(), ncp::kSocketName, 0600));  // nobody listens now
+  ASSERT_TRUE(fs::is_socket(s.path));
+  ASSERT_TRUE(s.server.Start(s.dir)) << s.recorder.All();
+  EXPECT_EQ(Ask(s.path, "show circuit\n"), "show circuit" + std::string(200, '.') + "\nok\n");
+}
+
 void WriteConfig(const std::vector<std::pair<const char*, std::string>>& values) {
   platform::UniqueKey key;
   ASSERT_EQ(platform::RegCreateKeyEx(platform::HKEY_LOCAL_MACHINE, kDecnetKey, key.out()), 0u);

@@ -29,7 +29,7 @@ struct ConnectData {
 };
 
 std::optional<ConnectData> DecodeConnectData(ByteSpan wire);
-// False (and `out` unspecified) when a field is beyond its limit or an end user is
+// False (and `out` not to be used) when a field is beyond its limit or an end user is
 // not well formed (format 0 with object 0, formats 1 and 2 without a name).
 bool EncodeConnectData(const ConnectData& data, Bytes& out);
 

@@ -2,13 +2,11 @@
 // resumed after a crash goes on with the step after the last one in its journal.
 #include "local_recipient.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstring>
 
 #include "auto_reply.h"
+#include "journaled_post.h"
 #include "local_delivery.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -44,21 +42,19 @@ RecipientResult DeliveryFailed(Job& job, const std::string& user, uint32_t code)
 }
 
 // Queues a copy to the user's Forward address: the delivered message, Received line
-// and all, so that the hops add up and a forwarding loop ends at MaximumHops.
+// and all, so that the hops add up and a forwarding loop ends at MaximumHops. It is
+// composed as ForwardMail composes it (one address taken literally, the message's own
+// header section), but posted through the journal so that a kill cannot double it.
 RecipientResult Forward(Job& job, size_t index, const MailProfile& profile) {
   if (job.info.hops + 1 > job.settings.system.MaximumHops) {
     return ReportBack(job, index, StatusText(ERR_HOP_COUNT), false);
   }
-  platform::UniqueFile file(::memfd_create("pellam-forward", MFD_CLOEXEC));
-  uint32_t code = file ? 0 : platform::FromErrno(errno);
-  if (code == 0 && !platform::WriteFile(file.get(), job.message.bytes.data(),
-                                        static_cast<uint32_t>(job.message.bytes.size()))) {
-    code = platform::GetLastError();
-  }
-  MailProfile target{};
-  std::memcpy(target.AccountName, profile.Forward, sizeof target.AccountName);
-  target.Selected = 1;
-  if (code == 0) code = ForwardMail(file.get(), job.message.header_length, &target);
+  const std::string_view delivered = job.message.bytes;
+  const PreparedMail copy{profile.Forward, std::string(delivered.substr(0, job.message.header_length)),
+                          delivered.substr(job.message.header_length)};
+  const PostResult posted = PostForRecipients(job, {index}, copy);
+  if (posted.journal_failed) return Aborted();
+  const uint32_t code = posted.code;
   // A Forward address the library refuses (bad syntax, a list where one address
   // belongs) will not improve with time: the sender hears of it now.
   const bool refused = ((code >> 16) & 0xFFF) == 0x100 && code != ERR_NO_PARAMETERS && code != ERR_BAD_PARAMETERS;
@@ -104,8 +100,15 @@ RecipientResult ServeLocalRecipient(Job& job, size_t index, const std::string& u
     if (job.state.Record(index, Step::kDelivered) != 0) return Aborted();
   }
   uint32_t code = 0;
+  bool journal_failed = false;
+  const auto post = [&](const PreparedMail& mail) {
+    const PostResult posted = PostForRecipients(job, {index}, mail);
+    journal_failed = journal_failed || posted.journal_failed;
+    return posted.code;
+  };
   const AutoReplyRequest reply{account, profile, job.info.sender, job.info.subject, job.info.automatic};
-  if (SendAutoReply(reply, &code) == ReplyResult::kFailed) {
+  if (SendAutoReply(reply, post, &code) == ReplyResult::kFailed) {
+    if (journal_failed) return Aborted();
     job.log.Report(EVT_AUTO_REPLY_FAILED, job.info.sender, profile.AccountName, code);
   }
   return RecordDone(job, index);

@@ -1,9 +1,12 @@
 // SendMailMessageFromFile: a prepared message in a file. The header section is read
 // in rounds into a buffer that grows by 1024 bytes whenever an unfinished line fills
 // it, the collector keeping its current header between rounds; the rest of the file
-// is then copied as the text, from the first byte after the empty line.
+// is then copied as the text, from the first byte after the empty line. The buffer
+// stops growing at the largest control file that could be posted: a file that never
+// ends its header section (a device of endless bytes) fails there, not at 4 GiB.
 #include <cstring>
 
+#include "compose/control_file_format.h"
 #include "platform/files.h"
 #include "sendmail/one_shot.h"
 
@@ -23,7 +26,7 @@ struct ReadBuffer {
   ~ReadBuffer() { FreeMem(data); }
 
   bool Grow() {
-    if (capacity > UINT32_MAX - kReadRound) return false;
+    if (capacity >= control::kMaxControlFileSize) return false;
     auto* grown = static_cast<char*>(ReallocMem(data, capacity + kReadRound));
     if (grown == nullptr) return false;
     data = grown;

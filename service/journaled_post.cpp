@@ -1,0 +1,71 @@
+// The temporary directory is writable by every user, but a name there is held by one
+// file at a time: once the service's file has moved into the queue, a user may create
+// another of that name, which is why the owner and inode are checked as well.
+#include "journaled_post.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/errors.h"
+#include "platform/files.h"
+
+namespace pellam::service {
+namespace {
+
+bool StillInTemporaryDirectory(const Posting& p) {
+  struct stat st{};
+  return ::lstat(p.temp.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+         static_cast<uint64_t>(st.st_ino) == p.inode;
+}
+
+}  // namespace
+
+PostResult PostForRecipients(Job& job, const std::vector<size_t>& recipients, const PreparedMail& mail) {
+  PostResult result;
+  std::string temp;
+  bool announced = false;
+  result.code = PostPrepared(
+      mail,
+      [&](const std::string& name, uint64_t inode) {
+        temp = name;
+        const uint32_t code = job.state.RecordPosting({recipients, inode, name, false});
+        if (code != 0) {
+          job.log.Report(EVT_FILE_WRITE, JournalName(job.name), "", code);
+          result.journal_failed = true;
+        }
+        return code;
+      },
+      &announced);
+  // The composition discarded the unposted file: the journal must not take its
+  // absence for a posting.
+  if (result.code != 0 && announced && job.state.RecordCancelled(temp) != 0) result.journal_failed = true;
+  return result;
+}
+
+uint32_t SettlePostings(Job& job) {
+  const std::vector<Posting> postings = job.state.Postings();
+  for (const Posting& p : postings) {
+    if (p.cancelled) continue;
+    const bool open = std::any_of(p.recipients.begin(), p.recipients.end(),
+                                  [&](size_t r) { return job.state.StepOf(r) != Step::kDone; });
+    if (!open) continue;
+    if (StillInTemporaryDirectory(p)) {
+      if (!platform::DeleteFile(p.temp.c_str()) && platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
+        const uint32_t code = platform::GetLastError();
+        job.log.Report(EVT_FILE_DELETE, p.temp, "", code);
+        return code;
+      }
+      if (const uint32_t code = job.state.RecordCancelled(p.temp)) return code;
+      continue;
+    }
+    for (size_t r : p.recipients) {
+      if (job.state.StepOf(r) == Step::kDone) continue;
+      if (const uint32_t code = job.state.Record(r, Step::kDone)) return code;
+    }
+  }
+  return 0;
+}
+
+}  // namespace pellam::service

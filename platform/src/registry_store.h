@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "hive_location.h"
+#include "platform/files.h"
 
 namespace platform::registry {
 
@@ -73,6 +74,9 @@ class Hive {
 
   sqlite3* db_ = nullptr;
   bool writable_ = false;
+  // A user hive's directory, through which SQLite names the hive and its journal, so
+  // that they stay in the directory that was checked. Closed after the connection.
+  UniqueFile dir_;
 };
 
 }  // namespace platform::registry

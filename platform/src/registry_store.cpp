@@ -124,6 +124,28 @@ class WriteTransaction {
   sqlite3* db_;
 };
 
+// A deferred read transaction, so that several statements see one state of the hive;
+// inside a transaction already open it does nothing.
+class ReadTransaction {
+ public:
+  explicit ReadTransaction(sqlite3* db) : db_(db) {}
+  ~ReadTransaction() {
+    if (began_) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  ReadTransaction(const ReadTransaction&) = delete;
+  ReadTransaction& operator=(const ReadTransaction&) = delete;
+  uint32_t Begin() {
+    if (sqlite3_get_autocommit(db_) == 0) return ERROR_SUCCESS;
+    if (uint32_t code = Exec(db_, "BEGIN")) return code;
+    began_ = true;
+    return ERROR_SUCCESS;
+  }
+
+ private:
+  sqlite3* db_;
+  bool began_ = false;
+};
+
 // Calls `visit` with each non-empty name of a "\"-separated path until it fails.
 template <typename Visit>
 uint32_t ForEachName(std::string_view path, Visit visit) {
@@ -326,13 +348,24 @@ uint32_t Hive::DeleteKey(int64_t from, std::string_view path) {
   });
 }
 
-uint32_t Hive::GetValue(int64_t key, std::string_view name, Value* value) {
-  Statement find(db_, "SELECT type, data FROM \"values\" WHERE key = ?1 AND name = ?2");
+uint32_t Hive::GetValue(int64_t key, std::string_view name, Value* value, uint64_t limit) {
+  // length() of a blob is read from its record header, without its content: the size
+  // is known before anything of that size is loaded. One read transaction keeps the
+  // size and the data from different states of the hive.
+  ReadTransaction transaction(db_);
+  if (uint32_t code = transaction.Begin()) return code;
+  Statement find(db_, "SELECT type, length(data) FROM \"values\" WHERE key = ?1 AND name = ?2");
   int rc = find.Bind(1, key).BindText(2, name).Step();
   if (rc == SQLITE_DONE) return Missing(key, ERROR_FILE_NOT_FOUND);
   if (rc != SQLITE_ROW) return FromSqlite(db_, rc);
   value->type = static_cast<uint32_t>(find.Int(0));
-  value->data = find.Bytes(1);
+  value->size = static_cast<uint64_t>(find.Int(1));
+  value->data.clear();
+  if (value->size == 0 || value->size > limit) return ERROR_SUCCESS;
+  Statement load(db_, "SELECT data FROM \"values\" WHERE key = ?1 AND name = ?2");
+  rc = load.Bind(1, key).BindText(2, name).Step();
+  if (rc != SQLITE_ROW) return FromSqlite(db_, rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+  value->data = load.Bytes(0);
   return ERROR_SUCCESS;
 }
 
@@ -357,16 +390,24 @@ uint32_t Hive::DeleteValue(int64_t key, std::string_view name) {
   });
 }
 
-uint32_t Hive::ValueAt(int64_t key, uint32_t index, std::string* name, Value* value) {
+uint32_t Hive::ValueAt(int64_t key, uint32_t index, std::string* name, Value* value, uint64_t limit) {
+  ReadTransaction transaction(db_);
+  if (uint32_t code = transaction.Begin()) return code;
   Statement at(
       db_,
-      "SELECT name, type, data FROM \"values\" WHERE key = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
+      "SELECT name, type, length(data) FROM \"values\" WHERE key = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
   int rc = at.Bind(1, key).Bind(2, index).Step();
   if (rc == SQLITE_DONE) return Missing(key, ERROR_NO_MORE_ITEMS);
   if (rc != SQLITE_ROW) return FromSqlite(db_, rc);
   *name = at.Bytes(0);
   value->type = static_cast<uint32_t>(at.Int(1));
-  value->data = at.Bytes(2);
+  value->size = static_cast<uint64_t>(at.Int(2));
+  value->data.clear();
+  if (value->size == 0 || value->size > limit) return ERROR_SUCCESS;
+  Statement load(db_, "SELECT data FROM \"values\" WHERE key = ?1 AND name = ?2");
+  rc = load.Bind(1, key).BindText(2, *name).Step();
+  if (rc != SQLITE_ROW) return FromSqlite(db_, rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+  value->data = load.Bytes(0);
   return ERROR_SUCCESS;
 }
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/fault.h"
 
@@ -25,6 +26,7 @@ struct Expected {
   ino_t inode = 0;
 };
 thread_local Expected g_expected;
+thread_local bool g_refused = false;
 
 // "/proc/self/fd/N" itself, the directory SQLite opens to flush a pinned hive's
 // entries: a link by nature, and one to a directory already checked.
@@ -42,7 +44,13 @@ int GuardedOpen(const char* path, int flags, int mode) {
   fault::Check(fault::Op::Walk);
   const int extra = O_NONBLOCK | O_CLOEXEC | (IsDescriptorDirectory(path) ? 0 : O_NOFOLLOW);
   const int fd = ::open(path, flags | extra, static_cast<mode_t>(mode));
-  if (fd < 0) return fd;
+  if (fd < 0) {
+    if (errno == ELOOP && (extra & O_NOFOLLOW) != 0) {
+      g_refused = true;  // a link at the last name
+      errno = EACCES;
+    }
+    return fd;
+  }
   struct stat st{};
   bool fine = ::fstat(fd, &st) == 0 &&
               (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) ||
@@ -51,6 +59,7 @@ int GuardedOpen(const char* path, int flags, int mode) {
     fine = st.st_dev == g_expected.device && st.st_ino == g_expected.inode;
   }
   if (!fine) {
+    g_refused = true;
     ::close(fd);
     errno = EACCES;
     return -1;
@@ -91,7 +100,10 @@ const char* HiveVfs() {
   return kVfsName;
 }
 
+bool TakeRefusal() noexcept { return std::exchange(g_refused, false); }
+
 ExpectFile::ExpectFile(const std::string& path, dev_t device, ino_t inode) {
+  g_refused = false;
   g_expected = Expected{&path, device, inode};
 }
 

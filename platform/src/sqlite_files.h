@@ -15,6 +15,10 @@ namespace platform::registry {
 // The name of the hives' VFS, registered on first use.
 const char* HiveVfs();
 
+// Whether the guarded open refused something on this thread since the last call:
+// SQLite reports such a refusal as a plain I/O failure, which it is not.
+bool TakeRefusal() noexcept;
+
 // While one lives, an open of exactly `path` on this thread succeeds only if it opens
 // the file identified by `device` and `inode` (the one the caller checked).
 class ExpectFile {

@@ -30,8 +30,4 @@ uint32_t RunAsUser(const platform::Account& user, const UserWork& work, std::str
   return code;
 }
 
-bool IsBusy(uint32_t code) {
-  return code == ERROR_TIMEOUT || code == ERROR_SHARING_VIOLATION || code == ERROR_OPERATION_ABORTED;
-}
-
 }  // namespace pellam::service

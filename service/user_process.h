@@ -29,8 +29,4 @@ void SetUserWorkLimits(unsigned deadline_ms, int stop_fd);
 // started, or dies before reporting, gives ERR_SERVICE_INTERNAL.
 uint32_t RunAsUser(const platform::Account& user, const UserWork& work, std::string* data = nullptr);
 
-// Whether a status of RunAsUser means the user is busy or slow, so that the recipient
-// is better served later than waited for.
-bool IsBusy(uint32_t code);
-
 }  // namespace pellam::service

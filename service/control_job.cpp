@@ -141,14 +141,19 @@ JobStatus ReportFailures(Job& job) {
     if (posted.code != 0) job.log.Report(EVT_ERROR_REPORT_FAILED, "", "", posted.code);
   }
   bool pending = false;
+  std::vector<size_t> done;
   for (const Failure& f : job.failures) {
     if (posted.code != 0 && !f.final) {
       pending = true;
-      continue;
+    } else {
+      done.push_back(f.index);
     }
-    if (RecordDone(job, f.index).outcome == Outcome::kAborted) return JobStatus::kFailed;
   }
   job.failures.clear();
+  if (const uint32_t code = job.state.Record(done, Step::kDone)) {
+    job.log.Report(EVT_FILE_WRITE, JournalName(job.name), "", code);
+    return JobStatus::kFailed;
+  }
   return pending ? JobStatus::kPending : JobStatus::kFinished;
 }
 

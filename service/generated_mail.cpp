@@ -66,13 +66,13 @@ PreparedMail Prepare(const GeneratedMail& mail) {
   return prepared;
 }
 
-uint32_t PostPrepared(const PreparedMail& mail, const BeforePost& before, bool* announced) {
-  bool ran = false;
-  if (announced == nullptr) announced = &ran;
-  *announced = false;
+uint32_t PostPrepared(const PreparedMail& mail, const BeforePost& before, const BeforeDiscard& discard) {
+  bool announced = false;
   MailHandle message = CreateMailMessage(0);
   if (message == nullptr) return platform::GetLastError();
-  const uint32_t code = Compose(message, mail, before, announced);
+  const std::string temp = message->temp_name;
+  const uint32_t code = Compose(message, mail, before, &announced);
+  if (code != 0 && announced && discard) discard(temp);
   const uint32_t closed = CloseMailMessage(message);
   return code != 0 ? code : closed;
 }

@@ -35,10 +35,13 @@ PreparedMail Prepare(const GeneratedMail& mail);
 // posting (the file is discarded). The journal records the posting here.
 using BeforePost = std::function<uint32_t(const std::string& temp, uint64_t inode)>;
 
+// Told the temporary file's name when a posting that `before` accepted failed, just
+// before the file is discarded.
+using BeforeDiscard = std::function<void(const std::string& temp)>;
+
 // Queues the message; 0 or the composition's failure, with nothing left in the queue.
-// `before`, when given, runs as described above; `*announced` (when given) then says
-// whether it ran and succeeded, so that a caller can record a failed posting as given up.
-uint32_t PostPrepared(const PreparedMail& mail, const BeforePost& before = {}, bool* announced = nullptr);
+// `before` and `discard`, when given, run as described above.
+uint32_t PostPrepared(const PreparedMail& mail, const BeforePost& before = {}, const BeforeDiscard& discard = {});
 
 // Prepares and queues the message, with no journal.
 uint32_t PostGeneratedMail(const GeneratedMail& mail);

@@ -159,11 +159,19 @@ uint32_t JobState::Append(const std::string& line) {
   return 0;
 }
 
-uint32_t JobState::Record(size_t recipient, Step step) {
-  char line[48];
-  std::snprintf(line, sizeof line, "%s %zu\n", kStepNames[static_cast<uint8_t>(step)], recipient);
-  if (const uint32_t code = Append(line)) return code;
-  if (recipient < steps_.size() && step > steps_[recipient]) steps_[recipient] = step;
+uint32_t JobState::Record(size_t recipient, Step step) { return Record(std::vector<size_t>{recipient}, step); }
+
+uint32_t JobState::Record(const std::vector<size_t>& recipients, Step step) {
+  if (recipients.empty()) return 0;
+  std::string lines;
+  for (size_t recipient : recipients) {
+    lines += kStepNames[static_cast<uint8_t>(step)];
+    lines += " " + std::to_string(recipient) + "\n";
+  }
+  if (const uint32_t code = Append(lines)) return code;
+  for (size_t recipient : recipients) {
+    if (recipient < steps_.size() && step > steps_[recipient]) steps_[recipient] = step;
+  }
   return 0;
 }
 

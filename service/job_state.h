@@ -53,6 +53,9 @@ class JobState {
   // Appends the step and flushes it to disk before returning 0.
   uint32_t Record(size_t recipient, Step step);
 
+  // The same for many recipients, with one flush for all of them.
+  uint32_t Record(const std::vector<size_t>& recipients, Step step);
+
   // Records, flushed, that `posting` is about to be posted, or that it was given up.
   uint32_t RecordPosting(const Posting& posting);
   uint32_t RecordCancelled(const std::string& temp);

@@ -24,12 +24,9 @@ bool StillInTemporaryDirectory(const Posting& p) {
 
 PostResult PostForRecipients(Job& job, const std::vector<size_t>& recipients, const PreparedMail& mail) {
   PostResult result;
-  std::string temp;
-  bool announced = false;
   result.code = PostPrepared(
       mail,
       [&](const std::string& name, uint64_t inode) {
-        temp = name;
         const uint32_t code = job.state.RecordPosting({recipients, inode, name, false});
         if (code != 0) {
           job.log.Report(EVT_FILE_WRITE, JournalName(job.name), "", code);
@@ -37,10 +34,11 @@ PostResult PostForRecipients(Job& job, const std::vector<size_t>& recipients, co
         }
         return code;
       },
-      &announced);
-  // The composition discarded the unposted file: the journal must not take its
-  // absence for a posting.
-  if (result.code != 0 && announced && job.state.RecordCancelled(temp) != 0) result.journal_failed = true;
+      // The composition is about to discard the unposted file: the journal must not
+      // take its absence for a posting.
+      [&](const std::string& name) {
+        if (job.state.RecordCancelled(name) != 0) result.journal_failed = true;
+      });
   return result;
 }
 
@@ -52,18 +50,19 @@ uint32_t SettlePostings(Job& job) {
                                   [&](size_t r) { return job.state.StepOf(r) != Step::kDone; });
     if (!open) continue;
     if (StillInTemporaryDirectory(p)) {
-      if (!platform::DeleteFile(p.temp.c_str()) && platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
-        const uint32_t code = platform::GetLastError();
-        job.log.Report(EVT_FILE_DELETE, p.temp, "", code);
-        return code;
-      }
+      // Recorded before the file goes: a kill in between must not leave a posting
+      // whose file is gone, which would read as posted.
       if (const uint32_t code = job.state.RecordCancelled(p.temp)) return code;
+      if (!platform::DeleteFile(p.temp.c_str()) && platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
+        job.log.Report(EVT_FILE_DELETE, p.temp, "", platform::GetLastError());
+      }
       continue;
     }
+    std::vector<size_t> open_recipients;
     for (size_t r : p.recipients) {
-      if (job.state.StepOf(r) == Step::kDone) continue;
-      if (const uint32_t code = job.state.Record(r, Step::kDone)) return code;
+      if (job.state.StepOf(r) != Step::kDone) open_recipients.push_back(r);
     }
+    if (const uint32_t code = job.state.Record(open_recipients, Step::kDone)) return code;
   }
   return 0;
 }

@@ -33,10 +33,9 @@ size_t RemoveStaleTemporaryFiles(const std::string& directory, std::time_t now, 
       continue;
     }
     ++removed;
-    log.Write(EVT_FILE_DELETE, directory + name, "",
-              "Removed as a stale temporary file: " + std::to_string(st.st_size) + " bytes of uid " +
-                  std::to_string(st.st_uid) + ", unchanged for " + std::to_string((now - st.st_mtime) / 3600) +
-                  " hours.");
+    log.Note("Removed the stale temporary file " + directory + name + ": " + std::to_string(st.st_size) +
+             " bytes of uid " + std::to_string(st.st_uid) + ", unchanged for " +
+             std::to_string((now - st.st_mtime) / 3600) + " hours.");
   }
   ::close(dir);
   return removed;

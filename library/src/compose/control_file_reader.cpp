@@ -46,18 +46,24 @@ class Cursor {
     pos_ += n;
     return true;
   }
-  // Reserved bytes: present and all zero.
+  // Reserved bytes: present and all zero. A non-zero byte is where the cursor stops.
   bool TakeZeros(size_t n) noexcept {
-    const uint8_t* bytes = nullptr;
-    if (!TakeBytes(n, &bytes)) return false;
+    if (remaining() < n) return false;
     for (size_t i = 0; i < n; ++i) {
-      if (bytes[i] != 0) return false;
+      if (data_[pos_ + i] != 0) {
+        pos_ += i;
+        return false;
+      }
     }
+    pos_ += n;
     return true;
   }
   bool TakeItemHead(uint16_t type, uint16_t length) noexcept {
+    const size_t start = pos_;
     uint16_t t = 0, l = 0;
-    return Take16(&t) && Take16(&l) && t == type && l == length;
+    if (Take16(&t) && Take16(&l) && t == type && l == length) return true;
+    pos_ = start;
+    return false;
   }
 
  private:

@@ -3,11 +3,13 @@
 // and fchmod on the descriptor: the safe-open practice for a privileged writer.
 #include "platform/safe_open.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -28,6 +30,26 @@ bool IsSingleName(const char* name) {
     if (*p == '/') return false;
   }
   return !(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')));
+}
+
+// Whether the directory open as `fd` holds nothing: the state of one just made.
+bool IsEmptyDirectory(int fd) {
+  const int copy = ::dup(fd);
+  if (copy < 0) return false;
+  DIR* dir = ::fdopendir(copy);
+  if (dir == nullptr) {
+    ::close(copy);
+    return false;
+  }
+  bool empty = true;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+      empty = false;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return empty;
 }
 
 // Gives a descriptor just made by this process its mode and its account.
@@ -87,11 +109,12 @@ uint32_t OpenOwnedDirectory(int parent, const char* name, const TreeOwner& owner
   if (fd < 0) return errno == ENOENT ? ERROR_PATH_NOT_FOUND : OpenFailure(errno);
   UniqueFile opened(fd);
   if (made) {
-    // Only a directory of this process's own is handed over: one the user put in its
-    // place keeps its owner and is judged as it is.
+    // Only the empty directory this process made is handed over: one the user put in
+    // its place keeps its owner and is judged as it is (a full one of root's is
+    // refused below, its owner unchanged).
     struct stat st{};
     if (::fstat(fd, &st) != 0) return FromErrno(errno);
-    if (S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) {
+    if (S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && IsEmptyDirectory(fd)) {
       if (uint32_t code = GiveToOwner(fd, owner, mode)) return code;
     }
   }

@@ -193,22 +193,39 @@ TEST_F(HiveTakeover, AHardLinkToAnotherUsersHiveIsRefused) {
   EXPECT_EQ(StateOf(bobs), before);
 }
 
-// The directory root makes for ann is swapped for a link to root's directory between
-// its making and its opening: the link is refused, root's directory keeps its owner.
-TEST_F(HiveTakeover, NewDirectorySwappedForALinkBeforeItIsOpened) {
-  bool swapped = false;
-  // Walk steps: ann's home and ~/.pellam while looking (missing), then the home and
-  // ~/.pellam again while making it; the fifth comes right after the mkdir.
-  fault::RunBeforeNth(fault::Op::Walk, 5, [&] {
-    swapped = ::rename((home_ + "/.pellam").c_str(), (home_ + "/made").c_str()) == 0 &&
-              ::symlink(secret_dir_.c_str(), (home_ + "/.pellam").c_str()) == 0;
-  });
-  platform::UniqueKey key;
-  EXPECT_EQ(platform::RegCreateKeyEx(platform::HKEY_USERS, (platform::SidString(kAnn) + "\\Software").c_str(),
-                                     key.out()),
-            ERROR_ACCESS_DENIED);
-  EXPECT_TRUE(swapped) << "the swap must have run for the case to mean anything";
-  ExpectRootsFilesUntouched();
+// The directory root makes for ann is swapped, between its making and its opening, for
+// a link to root's directory or for a directory of root's that sits in her home: both
+// are refused, and neither changes owner.
+TEST_F(HiveTakeover, NewDirectorySwappedBeforeItIsOpened) {
+  const std::string roots_in_home = home_ + "/roots";
+  fs::create_directories(roots_in_home);
+  WriteTextFile(roots_in_home + "/kept", "root's\n");
+  const std::function<bool()> swaps[] = {
+      [&] { return ::symlink(secret_dir_.c_str(), (home_ + "/.pellam").c_str()) == 0; },
+      [&] { return ::rename(roots_in_home.c_str(), (home_ + "/.pellam").c_str()) == 0; },
+  };
+  for (const auto& swap_in : swaps) {
+    std::error_code ec;
+    fs::remove_all(home_ + "/made", ec);
+    fs::remove(home_ + "/.pellam", ec);  // the link of the row before, not what it leads to
+    bool swapped = false;
+    // Walk steps: ann's home and ~/.pellam while looking (missing), then the home and
+    // ~/.pellam again while making it; the fifth comes right after the mkdir.
+    fault::RunBeforeNth(fault::Op::Walk, 5, [&] {
+      swapped = ::rename((home_ + "/.pellam").c_str(), (home_ + "/made").c_str()) == 0 && swap_in();
+    });
+    platform::UniqueKey key;
+    EXPECT_EQ(platform::RegCreateKeyEx(platform::HKEY_USERS, (platform::SidString(kAnn) + "\\Software").c_str(),
+                                       key.out()),
+              ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(swapped) << "the swap must have run for the case to mean anything";
+    ExpectRootsFilesUntouched();
+    fault::Clear();
+  }
+  struct stat st{};
+  ASSERT_EQ(::stat((home_ + "/.pellam").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u) << "root's directory from her home was given to her";
+  EXPECT_EQ(ReadTextFile(home_ + "/.pellam/kept"), "root's\n");
 }
 
 // ann's hive is checked, then swapped just before SQLite opens it: for a FIFO (which

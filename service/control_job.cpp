@@ -43,7 +43,8 @@ RecipientResult ServeRecipient(Job& job, size_t index) {
 }
 
 // Tells the owner of an unusable file what became of it; nothing is told to root,
-// whose files are the system's own, nor to a uid that is no account.
+// whose files are the system's own, nor to a uid that is no account. The file is set
+// aside first: a kill in between loses this note, but never sends it twice.
 void TellOwner(const std::string& name, const std::string& aside, const std::string& problem, uint32_t owner,
                const EventLog& log) {
   Poster poster;

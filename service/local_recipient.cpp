@@ -137,7 +137,9 @@ RecipientResult ServeLocalRecipient(Job& job, size_t index, const std::string& u
   }
   uint32_t code = 0;
   bool journal_failed = false;
+  bool posting = false;
   const auto post = [&](const PreparedMail& mail) {
+    posting = true;
     const PostResult posted = PostForRecipients(job, {index}, mail);
     journal_failed = journal_failed || posted.journal_failed;
     return posted.code;
@@ -145,6 +147,9 @@ RecipientResult ServeLocalRecipient(Job& job, size_t index, const std::string& u
   const AutoReplyRequest reply{account, profile, job.info.sender, job.info.subject, job.info.automatic};
   if (SendAutoReply(reply, post, &code) == ReplyResult::kFailed) {
     if (journal_failed) return Aborted();
+    // The child deciding on the reply ran out of time or was stopped: the message is
+    // delivered, and the reply is decided again on a later pass.
+    if (!posting && (code == ERROR_TIMEOUT || code == ERROR_OPERATION_ABORTED)) return DeliveryFailed(job, user, code);
     job.log.Report(EVT_AUTO_REPLY_FAILED, job.info.sender, profile.AccountName, code);
   }
   return RecordDone(job, index);

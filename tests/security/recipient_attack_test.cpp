@@ -24,6 +24,7 @@
 
 #include "pellam.h"
 #include "platform/errors.h"
+#include "platform/fault.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "service_sandbox.h"
@@ -237,6 +238,30 @@ TEST_F(RecipientAttack, AStoppedChildIsKilledAtItsDeadlineOrOnAStop) {
   // Both children were reaped: none of this process's children is left.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
+}
+
+// The child deciding on bob's automatic reply runs out of time (the fourth child of
+// the job: profile, staging, placing, reply): bob keeps his one copy, and the reply is
+// decided again, and sent once, on the next pass.
+TEST_F(RecipientAttack, AReplyChildPastItsDeadlineIsRetriedNotLost) {
+  s_->SetProfile("bob", "", 3, -1);
+  pellam::test::WriteTextFile(s_->MailDirectory("bob") + "autorep.txt", "away\r\n");
+  ASSERT_EQ(::chown(s_->MailDirectory("bob").c_str(), kBob, kBob), 0);
+  ASSERT_EQ(::chown((s_->MailDirectory("bob") + "autorep.txt").c_str(), kBob, kBob), 0);
+  s_->Post("To: bob\r\nSubject: hi\r\n\r\nhello\r\n");
+  {
+    platform::fault::Scope scope;
+    platform::fault::FailNth(platform::fault::Op::Child, 4, ERROR_TIMEOUT);
+    s_->Drain();
+  }
+  EXPECT_EQ(s_->Messages("bob"), Names{"msg0001.mai"}) << s_->LogText();
+  EXPECT_TRUE(s_->Messages("ann").empty()) << "no reply yet";
+  EXPECT_FALSE(s_->QueueFiles().empty()) << "the reply was given up";
+  s_->Drain();
+  EXPECT_EQ(s_->Messages("bob"), Names{"msg0001.mai"}) << "delivered twice\n" << s_->LogText();
+  ASSERT_EQ(s_->Messages("ann").size(), 1u) << s_->LogText();
+  EXPECT_TRUE(Contains(s_->Contents("ann")[0], "away"));
+  EXPECT_TRUE(s_->QueueFiles().empty());
 }
 
 // bob's "FullName" is 100 MB: only bob's child, never the service, holds it.

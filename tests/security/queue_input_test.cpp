@@ -5,6 +5,7 @@
 // what the service could not deliver; stale temporary files are removed and logged.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -97,6 +98,30 @@ TEST_F(QueueInput, AnUnusableFileIsSetAsideWithItsRealReasonAndItsOwnerIsTold) {
   }
   EXPECT_EQ(s_.QueueFiles(), (Names{"adir.bad", "afifo.bad", "alink.bad", "cut.bad", "huge.bad", "record.bad"}));
   EXPECT_EQ(s_.Messages("carl"), Names{});
+}
+
+TEST_F(QueueInput, FilesOfRootOrOfNoAccountAreSetAsideWithNobodyToTell) {
+  const std::string q = s_.queue();
+  ASSERT_EQ(::mknod((q + "device.mai").c_str(), S_IFCHR | 0600, ::makedev(1, 3)), 0);
+  pellam::test::WriteTextFile(q + "orphan.mai", ValidFile());
+  ASSERT_EQ(::chown((q + "orphan.mai").c_str(), 4242, 4242), 0);  // a uid of no account
+  s_.Drain();
+  EXPECT_TRUE(Contains(s_.LogText(), "It is a device, not a control file (owner uid 0)")) << s_.LogText();
+  EXPECT_TRUE(Contains(s_.LogText(), "It is owned by a uid that is no account (owner uid 4242)")) << s_.LogText();
+  EXPECT_EQ(s_.QueueFiles(), (Names{"device.bad", "orphan.bad"}));
+  EXPECT_EQ(s_.Messages("ann"), Names{});
+  EXPECT_EQ(s_.Messages("carl"), Names{});
+}
+
+TEST_F(QueueInput, AReportRepeatsALargeMessagesHeaderSectionOnly) {
+  const std::string text(2 << 20, 'x');
+  s_.Post("To: nosuch\r\nSubject: big\r\n\r\n" + text);
+  s_.Drain();
+  const auto reports = s_.Contents("ann");
+  ASSERT_EQ(reports.size(), 1u) << s_.LogText();
+  EXPECT_TRUE(Contains(reports[0], "its text of 2097152 bytes is not repeated")) << reports[0].substr(0, 2000);
+  EXPECT_TRUE(Contains(reports[0], "Subject: big\r\n\r\n"));
+  EXPECT_LT(reports[0].size(), 10000u);
 }
 
 TEST_F(QueueInput, AMessageTooLargeToDeliverIsRefusedWhenItIsPosted) {

@@ -81,7 +81,7 @@ uint32_t RecordAsUser(const MailProfile& profile, const std::string& sender) {
 
 }  // namespace
 
-ReplyResult SendAutoReply(const AutoReplyRequest& request, uint32_t* code) {
+ReplyResult SendAutoReply(const AutoReplyRequest& request, const PostReply& post, uint32_t* code) {
   *code = 0;
   const MailProfile& profile = request.profile;
   if ((profile.AutoReply & 1) == 0 || request.automatic || request.sender.empty()) return ReplyResult::kNotNeeded;
@@ -101,7 +101,7 @@ ReplyResult SendAutoReply(const AutoReplyRequest& request, uint32_t* code) {
   mail.subject = request.subject.empty() ? "Automatic reply" : "Re: " + request.subject;
   mail.automatic = "auto-replied";
   mail.text = text;
-  if ((*code = PostGeneratedMail(mail)) != 0) return ReplyResult::kFailed;
+  if ((*code = post(Prepare(mail))) != 0) return ReplyResult::kFailed;
   if (once) {
     *code = RunAsUser(request.user, [&](std::string*) { return RecordAsUser(profile, request.sender); });
     if (*code != 0) return ReplyResult::kFailed;  // sent, but may be sent again

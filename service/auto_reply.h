@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "generated_mail.h"
 #include "pellam.h"
 #include "platform/accounts.h"
 
@@ -23,8 +25,11 @@ struct AutoReplyRequest {
   bool automatic = false;  // the message answered is automatic mail itself
 };
 
-// Sends the reply if the profile and the log call for one; `*code` receives the
-// failure of a kFailed result.
-ReplyResult SendAutoReply(const AutoReplyRequest& request, uint32_t* code);
+// Queues a prepared reply: 0 or the failure.
+using PostReply = std::function<uint32_t(const PreparedMail& reply)>;
+
+// Sends the reply through `post` if the profile and the log call for one; `*code`
+// receives the failure of a kFailed result.
+ReplyResult SendAutoReply(const AutoReplyRequest& request, const PostReply& post, uint32_t* code);
 
 }  // namespace pellam::service

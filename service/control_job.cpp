@@ -3,9 +3,11 @@
 #include "control_job.h"
 
 #include "error_report.h"
+#include "journaled_post.h"
 #include "local_recipient.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "poster.h"
 #include "queue_file.h"
 #include "recipient.h"
 
@@ -40,13 +42,35 @@ RecipientResult ServeRecipient(Job& job, size_t index) {
   return Deferred(StatusText(ERR_SERVICE_INTERNAL));
 }
 
-JobStatus SetAsideUnusable(const std::string& queue, const std::string& name, const EventLog& log) {
+// Tells the owner of an unusable file what became of it; nothing is told to root,
+// whose files are the system's own, nor to a uid that is no account. The file is set
+// aside first: a kill in between loses this note, but never sends it twice.
+void TellOwner(const std::string& name, const std::string& aside, const std::string& problem, uint32_t owner,
+               const EventLog& log) {
+  Poster poster;
+  if (owner == 0 || IdentifyPoster(owner, &poster) != 0) return;
+  const std::string text = "The file " + name + " that you put into the mail queue cannot be sent: it is " +
+                           problem + ".\r\nIt is set aside as " + aside + ", and nothing of it was delivered.\r\n";
+  GeneratedMail mail;
+  mail.to = poster.account;
+  mail.from = FromText(kServiceSender, "Mail delivery service");
+  mail.subject = "Undeliverable mail: " + name;
+  mail.automatic = "auto-generated";
+  mail.text = text;
+  if (const uint32_t code = PostGeneratedMail(mail)) log.Report(EVT_ERROR_REPORT_FAILED, "", "", code);
+}
+
+JobStatus SetAsideUnusable(const std::string& queue, const std::string& name, const QueueFileFacts& facts,
+                           const EventLog& log) {
   std::string aside;
   if (const uint32_t code = SetAside(queue, name, &aside)) {
     log.Report(EVT_FILE_DELETE, queue + name, "", code);
     return JobStatus::kFailed;
   }
-  log.Write(EVT_PARSE, queue + name, "", StatusText(ERR_CONTROL_FILE) + " The file is set aside as " + aside + ".");
+  log.Write(EVT_PARSE, queue + name, "",
+            StatusText(ERR_CONTROL_FILE) + " It is " + facts.problem + " (owner uid " + std::to_string(facts.owner) +
+                "). The file is set aside as " + aside + ".");
+  TellOwner(name, aside, facts.problem, facts.owner, log);
   return JobStatus::kSetAside;
 }
 
@@ -92,34 +116,90 @@ RecipientResult RecordDone(Job& job, size_t index) {
 RecipientResult ReportBack(Job& job, size_t index, const std::string& reason, bool final) {
   const std::string& address = job.contents.items.addresses[index].text;
   job.log.Write(EVT_DELIVERY_FAILED, address, job.name, reason);
-  if (job.info.sender.empty() || job.info.automatic) {
-    job.log.Write(EVT_ERROR_REPORT_FAILED, "", "",
-                  job.info.automatic ? "The message is automatic mail, which is never answered."
-                                     : "The message names no sender.");
-    return RecordDone(job, index);
-  }
-  Undeliverable failure{job.info.sender, address, reason, job.info.subject, job.contents.header(),
-                        job.contents.text()};
-  if (const uint32_t code = PostErrorReport(failure)) {
-    job.log.Report(EVT_ERROR_REPORT_FAILED, "", "", code);
-    if (!final) return Deferred(reason);
-  }
-  return RecordDone(job, index);
+  job.failures.push_back({index, reason, final});
+  return {Outcome::kReported, {}};
 }
+
+namespace {
+
+// Posts this attempt's one error report and records its recipients as done. kPending
+// when the report could not be posted and some of them are to be tried again.
+JobStatus ReportFailures(Job& job) {
+  if (job.failures.empty()) return JobStatus::kFinished;
+  std::vector<size_t> indexes;
+  for (const Failure& f : job.failures) indexes.push_back(f.index);
+  PostResult posted;
+  if (job.reply_to.empty() || job.reply_to_automatic) {
+    job.log.Write(EVT_ERROR_REPORT_FAILED, "", "",
+                  job.reply_to.empty() ? "The message names no sender."
+                                       : "The message is automatic mail, which is never answered.");
+  } else {
+    Undeliverable failure{job.reply_to, {}, job.info.subject, job.contents.header(), job.contents.text()};
+    for (const Failure& f : job.failures) failure.failed.push_back({job.contents.items.addresses[f.index].text, f.reason});
+    std::string text;
+    posted = PostForRecipients(job, indexes, Prepare(ErrorReportMail(failure, &text)));
+    if (posted.journal_failed) return JobStatus::kFailed;
+    if (posted.code != 0) job.log.Report(EVT_ERROR_REPORT_FAILED, "", "", posted.code);
+  }
+  bool pending = false;
+  std::vector<size_t> done;
+  for (const Failure& f : job.failures) {
+    if (posted.code != 0 && !f.final) {
+      pending = true;
+    } else {
+      done.push_back(f.index);
+    }
+  }
+  job.failures.clear();
+  if (const uint32_t code = job.state.Record(done, Step::kDone)) {
+    job.log.Report(EVT_FILE_WRITE, JournalName(job.name), "", code);
+    return JobStatus::kFailed;
+  }
+  return pending ? JobStatus::kPending : JobStatus::kFinished;
+}
+
+// Decides who hears of failures, and refuses a message whose From line is not its
+// poster's: every recipient then goes into the report to the poster (true).
+bool RefusedForItsSender(Job& job, const Poster& poster) {
+  if (poster.system()) {
+    job.reply_to = job.info.sender;
+    job.reply_to_automatic = job.info.automatic;
+    return false;
+  }
+  job.reply_to = poster.account;
+  const std::string refusal = CheckSender(poster, job.contents.header(), job.settings.node);
+  if (refusal.empty()) return false;
+  job.log.Write(EVT_ADDRESS_REFUSED, job.info.sender, "",
+                "The control file " + job.name + " was posted by " + poster.account + " but its From line names " +
+                    (job.info.sender.empty() ? std::string("no one") : job.info.sender) + "; it is not delivered.");
+  for (size_t i = 0; i < job.contents.items.addresses.size(); ++i) {
+    if (job.state.StepOf(i) != Step::kDone) ReportBack(job, i, refusal, true);
+  }
+  return true;
+}
+
+}  // namespace
 
 JobStatus RunControlJob(const ServiceSettings& settings, const EventLog& log, const std::string& name,
                         const std::atomic<bool>& stop, std::time_t now) {
   const std::string queue = settings.system.MailQueuePath;
-  Job job{settings, log, name, name.substr(0, name.rfind('.')), {}, {}, {}, {}};
+  Job job{settings, log, name, name.substr(0, name.rfind('.')), {}, {}, {}, {}, {}, false, {}};
   JobIdentity identity;
-  uint32_t code = ReadQueueFile(queue + name, &job.contents.bytes, &identity);
+  QueueFileFacts facts;
+  uint32_t code = ReadQueueFile(queue + name, &job.contents.bytes, &identity, &facts);
   if (code == ERROR_FILE_NOT_FOUND) return JobStatus::kFinished;
   if (code == 0) {
+    size_t error_at = 0;
     code = control::DecodeControlFile(reinterpret_cast<const uint8_t*>(job.contents.bytes.data()),
-                                      job.contents.bytes.size(), &job.contents.items);
-    if (code == 0 && job.contents.items.addresses.empty()) code = ERR_CONTROL_FILE;
+                                      job.contents.bytes.size(), &job.contents.items, &error_at);
+    if (code == ERR_CONTROL_FILE) facts.problem = "malformed at byte " + std::to_string(error_at);
   }
-  if (code == ERR_CONTROL_FILE) return SetAsideUnusable(queue, name, log);
+  Poster poster;
+  if (code == 0 && IdentifyPoster(facts.owner, &poster) != 0) {
+    code = ERR_CONTROL_FILE;
+    facts.problem = "owned by a uid that is no account";
+  }
+  if (code == ERR_CONTROL_FILE) return SetAsideUnusable(queue, name, facts, log);
   if (code != 0) {
     log.Report(EVT_FILE_READ, queue + name, "", code);
     return JobStatus::kFailed;
@@ -130,28 +210,41 @@ JobStatus RunControlJob(const ServiceSettings& settings, const EventLog& log, co
     log.Report(EVT_FILE_OPEN, queue + JournalName(name), "", code);
     return JobStatus::kFailed;
   }
+  if (SettlePostings(job) != 0) return JobStatus::kFailed;
 
   job.info = ReadMessageInfo(job.contents.header());
+  const bool refused = RefusedForItsSender(job, poster);
   const std::time_t posted = FromFileTime(job.contents.items.creation_time);
   job.message = BuildDeliveredMessage(settings.node, now, posted, job.info.has_date, job.contents.header(),
                                       job.contents.text());
   std::vector<std::pair<size_t, std::string>> deferred;
-  for (size_t i = 0; i < job.contents.items.addresses.size(); ++i) {
+  bool stopped = false;
+  for (size_t i = 0; i < job.contents.items.addresses.size() && !refused; ++i) {
     if (job.state.StepOf(i) == Step::kDone) continue;
-    if (stop.load()) return JobStatus::kStopped;
+    if (stop.load()) {
+      stopped = true;
+      break;
+    }
     RecipientResult r = ServeRecipient(job, i);
     if (r.outcome == Outcome::kAborted) return JobStatus::kFailed;
     if (r.outcome == Outcome::kDeferred) deferred.emplace_back(i, std::move(r.reason));
   }
-  if (!deferred.empty()) {
+  bool pending = stopped;
+  if (!deferred.empty() && !stopped) {
     const double age_ms = std::difftime(now, posted) * 1000.0;
-    if (age_ms < static_cast<double>(settings.system.SenderRetryLimit)) return JobStatus::kPending;
-    for (const auto& [index, reason] : deferred) {
-      if (stop.load()) return JobStatus::kStopped;
-      const std::string given_up = reason + "\r\nThe service has stopped trying to deliver the message.";
-      if (ReportBack(job, index, given_up, true).outcome == Outcome::kAborted) return JobStatus::kFailed;
+    if (age_ms < static_cast<double>(settings.system.SenderRetryLimit)) {
+      pending = true;
+    } else {
+      for (const auto& [index, reason] : deferred) {
+        ReportBack(job, index, reason + "\r\nThe service has stopped trying to deliver the message.", true);
+      }
     }
   }
+  // The failures met so far are reported even when a stop cut the attempt short.
+  const JobStatus reported = ReportFailures(job);
+  if (reported == JobStatus::kFailed) return reported;
+  if (stopped) return JobStatus::kStopped;
+  if (pending || reported == JobStatus::kPending) return JobStatus::kPending;
   return Finish(job, queue);
 }
 

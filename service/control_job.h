@@ -1,8 +1,10 @@
 // One pass over one control file of the queue: read it safely, resume its journal,
 // serve each recipient not yet done, and remove the file (and its journal) once every
-// recipient has been served or reported back to the sender. A file that cannot be
-// decoded is set aside. Recipients that cannot be served now stay queued until the
-// file is older than SenderRetryLimit, when they are reported back.
+// recipient has been served or reported back. A file that cannot be used is set aside
+// and its owner told; a user's message whose From line names another account is
+// refused whole. The failures of one pass go back in one report, to the poster (for
+// root's files, to the From line's sender). Recipients that cannot be served now stay
+// queued until the file is older than SenderRetryLimit, when they are reported back.
 #pragma once
 
 #include <atomic>

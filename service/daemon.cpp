@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -16,7 +17,9 @@
 #include "options.h"
 #include "pellam.h"
 #include "platform/accounts.h"
+#include "platform/registry.h"
 #include "service_loop.h"
+#include "user_process.h"
 
 namespace pellam::service {
 namespace {
@@ -59,6 +62,23 @@ bool Detach() {
   return true;
 }
 
+// How long a child acting for a user may work: the machine's "UserProcessTimeout"
+// (milliseconds, kept between 100 ms and 10 minutes), 30 s when it is not set.
+unsigned UserWorkDeadline() {
+  uint32_t value = 0;
+  uint32_t size = sizeof value;
+  uint32_t type = 0;
+  platform::UniqueKey key;
+  if (platform::RegOpenKeyEx(platform::HKEY_LOCAL_MACHINE, PELLAM_PARAMETERS_KEY, platform::KEY_QUERY_VALUE,
+                             key.out()) != 0 ||
+      platform::RegQueryValueEx(key.get(), "UserProcessTimeout", &type, reinterpret_cast<uint8_t*>(&value), &size) !=
+          0 ||
+      type != platform::REG_DWORD || size != sizeof value) {
+    return kDefaultUserWorkMs;
+  }
+  return std::clamp<uint32_t>(value, 100, 600000);
+}
+
 int RunService(bool foreground) {
   EventLog::OpenSyslog(foreground);
   const EventLog log;
@@ -77,6 +97,7 @@ int RunService(bool foreground) {
     log.Write(EVT_CALL_FAILED, "sigaction", "", "The stop request cannot be answered.");
     return 1;
   }
+  SetUserWorkLimits(UserWorkDeadline(), g_stop_pipe[0]);
   // DECnet runs beside the mail work; a configured node name is the local node name.
   Network network(log, decnet::Node::Start);
   network.Start(settings.node, ncp::SocketDirectory());

@@ -63,6 +63,15 @@ void EventLog::Write(uint32_t event, const std::string& first, const std::string
   }
 }
 
+void EventLog::Note(const std::string& text) const {
+  const std::string line = OneLine(text);
+  if (sink_) {
+    sink_(0, line);
+  } else {
+    ::syslog(LOG_INFO, "%s", line.c_str());
+  }
+}
+
 std::string StatusText(uint32_t code, const std::string& first, const std::string& second) {
   const char* inserts[] = {first.c_str(), second.c_str(), ""};
   std::string text = FormatCode(code, inserts);

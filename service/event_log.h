@@ -27,6 +27,10 @@ class EventLog {
   void Write(uint32_t event, const std::string& first, const std::string& second,
              const std::string& third) const;
 
+  // Logs a note of the service's own that no catalogue event describes (what its
+  // housekeeping did), at the informational level; a sink receives it with code 0.
+  void Note(const std::string& text) const;
+
  private:
   Sink sink_;
 };

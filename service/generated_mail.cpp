@@ -1,13 +1,16 @@
 // The header section is written by the service (AddHeaders knows only From, To, Cc
 // and Subject, and would take From from the service's own profile), handed to the
-// library through an anonymous in-memory file, as is the text.
+// library through an anonymous in-memory file, as is the text. The service links the
+// library's core, so it may look into the handle for the temporary file's name.
 #include "generated_mail.h"
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
 
+#include "compose/message_handle.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -35,30 +38,46 @@ std::string OneLine(std::string value) {
   return value;
 }
 
-uint32_t Compose(MailHandle message, const GeneratedMail& mail) {
+uint32_t Compose(MailHandle message, const PreparedMail& mail, const BeforePost& before, bool* announced) {
   if (const uint32_t code = AddAddresses(message, mail.to.c_str(), ADDR_SINGLE)) return code;
-  std::string header = "From: " + OneLine(mail.from) + "\r\nTo: " + OneLine(mail.to) + "\r\n";
-  if (!mail.subject.empty()) header += "Subject: " + OneLine(mail.subject) + "\r\n";
-  header += "Auto-Submitted: " + mail.automatic + "\r\n\r\n";
   platform::UniqueFile header_file, text_file;
-  if (const uint32_t code = MemoryFile(header, &header_file)) return code;
-  if (const uint32_t code = AddHeadersFile(message, header_file.get(), static_cast<uint32_t>(header.size()))) {
+  if (const uint32_t code = MemoryFile(mail.header, &header_file)) return code;
+  if (const uint32_t code = AddHeadersFile(message, header_file.get(), static_cast<uint32_t>(mail.header.size()))) {
     return code;
   }
   if (const uint32_t code = MemoryFile(mail.text, &text_file)) return code;
   if (const uint32_t code = AddTextFile(message, text_file.get(), 0xFFFFFFFF)) return code;
+  if (before) {
+    struct stat st{};
+    if (::fstat(message->file, &st) != 0) return platform::FromErrno(errno);
+    if (const uint32_t code = before(message->temp_name, st.st_ino)) return code;
+    *announced = true;
+  }
   return PostMailMessage(message);
 }
 
 }  // namespace
 
-uint32_t PostGeneratedMail(const GeneratedMail& mail) {
+PreparedMail Prepare(const GeneratedMail& mail) {
+  PreparedMail prepared{mail.to, {}, mail.text};
+  prepared.header = "From: " + OneLine(mail.from) + "\r\nTo: " + OneLine(mail.to) + "\r\n";
+  if (!mail.subject.empty()) prepared.header += "Subject: " + OneLine(mail.subject) + "\r\n";
+  prepared.header += "Auto-Submitted: " + mail.automatic + "\r\n\r\n";
+  return prepared;
+}
+
+uint32_t PostPrepared(const PreparedMail& mail, const BeforePost& before, const BeforeDiscard& discard) {
+  bool announced = false;
   MailHandle message = CreateMailMessage(0);
   if (message == nullptr) return platform::GetLastError();
-  const uint32_t code = Compose(message, mail);
+  const std::string temp = message->temp_name;
+  const uint32_t code = Compose(message, mail, before, &announced);
+  if (code != 0 && announced && discard) discard(temp);
   const uint32_t closed = CloseMailMessage(message);
   return code != 0 ? code : closed;
 }
+
+uint32_t PostGeneratedMail(const GeneratedMail& mail) { return PostPrepared(Prepare(mail)); }
 
 std::string FromText(const std::string& account, const std::string& full_name) {
   std::vector<char> name(full_name.begin(), full_name.end());

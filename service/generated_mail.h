@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,31 @@ struct GeneratedMail {
   std::string_view text;
 };
 
+// A message ready to be queued: its one address (taken literally), its whole header
+// section (ending in the empty line) and its text.
+struct PreparedMail {
+  std::string to;
+  std::string header;
+  std::string_view text;
+};
+
+// The header section of a generated message, with its Auto-Submitted line.
+PreparedMail Prepare(const GeneratedMail& mail);
+
+// Told, once the control file is complete in the temporary directory and before it
+// is moved into the queue, its full name and inode; a failure it returns stops the
+// posting (the file is discarded). The journal records the posting here.
+using BeforePost = std::function<uint32_t(const std::string& temp, uint64_t inode)>;
+
+// Told the temporary file's name when a posting that `before` accepted failed, just
+// before the file is discarded.
+using BeforeDiscard = std::function<void(const std::string& temp)>;
+
 // Queues the message; 0 or the composition's failure, with nothing left in the queue.
+// `before` and `discard`, when given, run as described above.
+uint32_t PostPrepared(const PreparedMail& mail, const BeforePost& before = {}, const BeforeDiscard& discard = {});
+
+// Prepares and queues the message, with no journal.
 uint32_t PostGeneratedMail(const GeneratedMail& mail);
 
 // "NAME  (Full Name)" as the library writes a From text, or "NAME" when the full name

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "compose/control_file_reader.h"
 #include "delivered_message.h"
@@ -21,6 +22,13 @@ struct ServiceSettings {
   std::string node;
 };
 
+// A recipient that goes into this attempt's error report.
+struct Failure {
+  size_t index = 0;
+  std::string reason;
+  bool final = false;  // done even if the report cannot be posted
+};
+
 struct Job {
   const ServiceSettings& settings;
   const EventLog& log;
@@ -30,11 +38,15 @@ struct Job {
   MessageInfo info;
   DeliveredMessage message;  // the file a local recipient receives
   JobState state;
+  std::string reply_to;  // who hears of failures: the poster, or the From of the system's own mail
+  bool reply_to_automatic = false;  // the system's own automatic mail: failures are only logged
+  std::vector<Failure> failures;    // of this attempt, reported together at its end
 };
 
 enum class Outcome {
   kServed,    // delivered, forwarded or reported: recorded as done
   kDeferred,  // not now; tried again later, reported once the retry limit is reached
+  kReported,  // failed: goes into this attempt's error report, then recorded as done
   kAborted,   // the journal could not be written: the job stops here for now
 };
 
@@ -47,9 +59,10 @@ inline RecipientResult Served() { return {Outcome::kServed, {}}; }
 inline RecipientResult Deferred(std::string reason) { return {Outcome::kDeferred, std::move(reason)}; }
 inline RecipientResult Aborted() { return {Outcome::kAborted, {}}; }
 
-// Reports recipient `index` back to the sender with `reason` and records it as done.
-// A report that cannot be posted is deferred, unless `final`, when it is logged and the
-// recipient counts as done all the same.
+// Puts recipient `index` into this attempt's error report with `reason`; the report
+// goes at the end of the attempt and the recipient is then recorded as done. If the
+// report cannot be posted the recipient is tried again later, unless `final`, when it
+// is logged and counts as done all the same.
 RecipientResult ReportBack(Job& job, size_t index, const std::string& reason, bool final);
 
 // Records recipient `index` as done: Served, or Aborted when the journal fails.

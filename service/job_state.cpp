@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/errors.h"
@@ -46,6 +47,7 @@ std::string JournalName(const std::string& control_name) {
 uint32_t JobState::Open(const std::string& path, const JobIdentity& identity, size_t recipients) {
   path_ = path;
   steps_.assign(recipients, Step::kNone);
+  postings_.clear();
   file_.reset();  // a journal held from an earlier open would refuse this one
   file_.reset(platform::CreateFile(path.c_str(), platform::kReadWrite, platform::kShareNone,
                                    platform::kOpenAlways, 0600));
@@ -64,6 +66,7 @@ uint32_t JobState::Open(const std::string& path, const JobIdentity& identity, si
 
 uint32_t JobState::Restart(const JobIdentity& identity) {
   std::fill(steps_.begin(), steps_.end(), Step::kNone);
+  postings_.clear();
   const std::string line = IdentityLine(identity);
   if (!platform::SetFilePointer(file_.get(), 0, platform::kBegin) || !platform::SetEndOfFile(file_.get()) ||
       !platform::WriteFile(file_.get(), line.data(), static_cast<uint32_t>(line.size())) ||
@@ -96,18 +99,48 @@ uint32_t JobState::Load(const JobIdentity& identity) {
   size_t at = expected.size();
   while (at < complete) {
     const size_t end = text.find('\n', at);
-    const std::string line = text.substr(at, end - at);
+    ReadLine(text.substr(at, end - at));
     at = end + 1;
-    char name[16];
-    size_t index = 0;
-    if (std::sscanf(line.c_str(), "%15s %zu", name, &index) != 2 || index >= steps_.size()) continue;
-    for (uint8_t s = 1; s < 4; ++s) {
-      if (std::strcmp(name, kStepNames[s]) == 0 && s > static_cast<uint8_t>(steps_[index])) {
-        steps_[index] = static_cast<Step>(s);
-      }
-    }
   }
   return 0;
+}
+
+// One line of the journal; a line the service did not write is ignored.
+void JobState::ReadLine(const std::string& line) {
+  char name[16];
+  int used = 0;
+  if (std::sscanf(line.c_str(), "%15s %n", name, &used) != 1) return;
+  const std::string rest = line.substr(static_cast<size_t>(used));
+  if (std::strcmp(name, "posting") == 0) {
+    Posting p;
+    char* after = nullptr;
+    for (const char* at = rest.c_str();; at = after + 1) {
+      const unsigned long long index = std::strtoull(at, &after, 10);
+      if (after == at || index >= steps_.size()) return;
+      p.recipients.push_back(static_cast<size_t>(index));
+      if (*after != ',') break;
+    }
+    if (*after != ' ') return;
+    const char* inode_text = after + 1;
+    p.inode = std::strtoull(inode_text, &after, 10);
+    if (after == inode_text || *after != ' ' || after[1] == '\0') return;
+    p.temp = after + 1;
+    postings_.push_back(std::move(p));
+    return;
+  }
+  if (std::strcmp(name, "cancelled") == 0) {
+    for (Posting& p : postings_) {
+      if (p.temp == rest) p.cancelled = true;
+    }
+    return;
+  }
+  size_t index = 0;
+  if (std::sscanf(rest.c_str(), "%zu", &index) != 1 || index >= steps_.size()) return;
+  for (uint8_t s = 1; s < 4; ++s) {
+    if (std::strcmp(name, kStepNames[s]) == 0 && s > static_cast<uint8_t>(steps_[index])) {
+      steps_[index] = static_cast<Step>(s);
+    }
+  }
 }
 
 bool JobState::AllDone() const {
@@ -117,14 +150,47 @@ bool JobState::AllDone() const {
   return true;
 }
 
-uint32_t JobState::Record(size_t recipient, Step step) {
-  char line[48];
-  const int n = std::snprintf(line, sizeof line, "%s %zu\n", kStepNames[static_cast<uint8_t>(step)], recipient);
+uint32_t JobState::Append(const std::string& line) {
   if (!platform::SetFilePointer(file_.get(), 0, platform::kEnd) ||
-      !platform::WriteFile(file_.get(), line, static_cast<uint32_t>(n)) || !platform::FlushFile(file_.get())) {
+      !platform::WriteFile(file_.get(), line.data(), static_cast<uint32_t>(line.size())) ||
+      !platform::FlushFile(file_.get())) {
     return LastError();
   }
-  if (recipient < steps_.size() && step > steps_[recipient]) steps_[recipient] = step;
+  return 0;
+}
+
+uint32_t JobState::Record(size_t recipient, Step step) { return Record(std::vector<size_t>{recipient}, step); }
+
+uint32_t JobState::Record(const std::vector<size_t>& recipients, Step step) {
+  if (recipients.empty()) return 0;
+  std::string lines;
+  for (size_t recipient : recipients) {
+    lines += kStepNames[static_cast<uint8_t>(step)];
+    lines += " " + std::to_string(recipient) + "\n";
+  }
+  if (const uint32_t code = Append(lines)) return code;
+  for (size_t recipient : recipients) {
+    if (recipient < steps_.size() && step > steps_[recipient]) steps_[recipient] = step;
+  }
+  return 0;
+}
+
+uint32_t JobState::RecordPosting(const Posting& posting) {
+  std::string line = "posting ";
+  for (size_t i = 0; i < posting.recipients.size(); ++i) {
+    line += (i == 0 ? "" : ",") + std::to_string(posting.recipients[i]);
+  }
+  line += " " + std::to_string(posting.inode) + " " + posting.temp + "\n";
+  if (const uint32_t code = Append(line)) return code;
+  postings_.push_back(posting);
+  return 0;
+}
+
+uint32_t JobState::RecordCancelled(const std::string& temp) {
+  if (const uint32_t code = Append("cancelled " + temp + "\n")) return code;
+  for (Posting& p : postings_) {
+    if (p.temp == temp) p.cancelled = true;
+  }
   return 0;
 }
 

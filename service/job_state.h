@@ -1,6 +1,7 @@
 // The durable record of a control file's progress, kept beside it in the queue as
 // "<name>.sta": an append-only journal of one line per step ("staged 3", "delivered
-// 3", "done 3"), each flushed to disk before the step after it begins, so that a
+// 3", "done 3", "posting 3,4 <inode> <temporary file>", "cancelled <temporary
+// file>"), each flushed to disk before the step after it begins, so that a
 // restarted service resumes where a killed one stopped and repeats no delivery. The
 // journal is held with no sharing while a job runs, so two services never work on one
 // job. Its first line names the control file it belongs to (creation time, size,
@@ -17,6 +18,17 @@ namespace pellam::service {
 
 // What a recipient has been through, in order.
 enum class Step : uint8_t { kNone = 0, kStaged = 1, kDelivered = 2, kDone = 3 };
+
+// Mail the service posts itself on behalf of some recipients (a forwarded copy, an
+// automatic reply, the error report), recorded before it is posted: its complete
+// control file still in the temporary directory means it was not posted; the file
+// gone means it was. `cancelled` once the posting failed and the file was discarded.
+struct Posting {
+  std::vector<size_t> recipients;
+  uint64_t inode = 0;  // of the temporary file, so another file of its name is no witness
+  std::string temp;    // the temporary file's full name
+  bool cancelled = false;
+};
 
 // Names a control file: a journal for another file of the same name is stale.
 struct JobIdentity {
@@ -41,16 +53,29 @@ class JobState {
   // Appends the step and flushes it to disk before returning 0.
   uint32_t Record(size_t recipient, Step step);
 
+  // The same for many recipients, with one flush for all of them.
+  uint32_t Record(const std::vector<size_t>& recipients, Step step);
+
+  // Records, flushed, that `posting` is about to be posted, or that it was given up.
+  uint32_t RecordPosting(const Posting& posting);
+  uint32_t RecordCancelled(const std::string& temp);
+
+  // The postings recorded so far, in order, cancelled ones marked.
+  const std::vector<Posting>& Postings() const { return postings_; }
+
   // Closes and deletes the journal (the job is finished).
   uint32_t Remove();
 
  private:
   uint32_t Load(const JobIdentity& identity);
   uint32_t Restart(const JobIdentity& identity);
+  uint32_t Append(const std::string& line);
+  void ReadLine(const std::string& line);
 
   platform::UniqueFile file_;
   std::string path_;
   std::vector<Step> steps_;
+  std::vector<Posting> postings_;
 };
 
 // The journal's name for a control file name: ".mai" replaced by ".sta".

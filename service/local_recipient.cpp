@@ -2,36 +2,64 @@
 // resumed after a crash goes on with the step after the last one in its journal.
 #include "local_recipient.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstring>
 
 #include "auto_reply.h"
+#include "journaled_post.h"
 #include "local_delivery.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/registry.h"
+#include "user_process.h"
 
 namespace pellam::service {
 namespace {
 
-// The user's profile. Addresses are often written in capitals while account names are
-// not, so a name not found as written is looked up once more in small letters.
-uint32_t LookUpProfile(const std::string& user, MailProfile* profile) {
+// How long the profile read waits for a hive that its user keeps locked: a little,
+// so that the user's own client writing at that moment costs nothing; past that the
+// recipient is served later, and the other recipients go first.
+constexpr unsigned kHiveWaitMs = 250;
+
+// The account an address names. Addresses are often written in capitals while account
+// names are not, so a name not found as written is looked up once more in small letters.
+uint32_t FindAccount(const std::string& user, platform::Account* account) {
   std::string name = user;
   for (int round = 0; round < 2; ++round) {
-    std::memset(profile, 0, sizeof *profile);
-    if (name.size() >= sizeof profile->AccountName) return ERR_NO_SUCH_USER;
-    std::memcpy(profile->AccountName, name.c_str(), name.size() + 1);
-    const uint32_t code = GetUserProfile(profile, 0);
-    if (code != ERR_NO_SUCH_USER) return code;
+    const uint32_t code = platform::LookupAccountByName(name.c_str(), account);
+    if (code != ERROR_NONE_MAPPED) return code;
     std::string lower = name;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == name) return code;
+    if (lower == name) break;
     name = lower;
   }
   return ERR_NO_SUCH_USER;
+}
+
+// The user's profile, read by a child with the user's identity: the hive is the user's
+// own file, so the service never opens it with its own rights, and a hive that blocks
+// or a child that is stopped costs no more than the child's deadline.
+uint32_t LookUpProfile(const std::string& user, platform::Account* account, MailProfile* profile) {
+  std::memset(profile, 0, sizeof *profile);
+  if (const uint32_t code = FindAccount(user, account)) return code;
+  if (account->name.size() >= sizeof profile->AccountName) return ERR_NO_SUCH_USER;
+  std::memcpy(profile->AccountName, account->name.c_str(), account->name.size() + 1);
+  std::string record;
+  const uint32_t code = RunAsUser(
+      *account,
+      [profile](std::string* out) {
+        platform::SetRegistryLockTimeout(kHiveWaitMs);
+        MailProfile read = *profile;
+        const uint32_t result = GetUserProfile(&read, 0);
+        out->assign(reinterpret_cast<const char*>(&read), sizeof read);
+        return result;
+      },
+      &record);
+  if (record.size() == sizeof *profile) {
+    std::memcpy(profile, record.data(), sizeof *profile);
+    profile->Next = nullptr;  // the child's, meaningless here
+  }
+  return code;
 }
 
 bool IsRefusal(uint32_t code) {
@@ -43,22 +71,28 @@ RecipientResult DeliveryFailed(Job& job, const std::string& user, uint32_t code)
   return Deferred(StatusText(EVT_DELIVERY_FAILED, user, job.name) + "\r\n" + StatusText(code, user, job.settings.node));
 }
 
+// A profile that cannot be read is its user's problem alone: the event names the hive,
+// and the recipient waits for a later pass while the others are served.
+RecipientResult ProfileFailed(Job& job, const std::string& user, const platform::Account& account, uint32_t code) {
+  job.log.Report(EVT_FILE_OPEN, platform::UserHivePath(account.uid), "", code);
+  job.log.Report(EVT_DELIVERY_FAILED, user, job.name, code);
+  return Deferred(StatusText(EVT_DELIVERY_FAILED, user, job.name) + "\r\n" + StatusText(code, user, job.settings.node));
+}
+
 // Queues a copy to the user's Forward address: the delivered message, Received line
-// and all, so that the hops add up and a forwarding loop ends at MaximumHops.
+// and all, so that the hops add up and a forwarding loop ends at MaximumHops. It is
+// composed as ForwardMail composes it (one address taken literally, the message's own
+// header section), but posted through the journal so that a kill cannot double it.
 RecipientResult Forward(Job& job, size_t index, const MailProfile& profile) {
   if (job.info.hops + 1 > job.settings.system.MaximumHops) {
     return ReportBack(job, index, StatusText(ERR_HOP_COUNT), false);
   }
-  platform::UniqueFile file(::memfd_create("pellam-forward", MFD_CLOEXEC));
-  uint32_t code = file ? 0 : platform::FromErrno(errno);
-  if (code == 0 && !platform::WriteFile(file.get(), job.message.bytes.data(),
-                                        static_cast<uint32_t>(job.message.bytes.size()))) {
-    code = platform::GetLastError();
-  }
-  MailProfile target{};
-  std::memcpy(target.AccountName, profile.Forward, sizeof target.AccountName);
-  target.Selected = 1;
-  if (code == 0) code = ForwardMail(file.get(), job.message.header_length, &target);
+  const std::string_view delivered = job.message.bytes;
+  const PreparedMail copy{profile.Forward, std::string(delivered.substr(0, job.message.header_length)),
+                          delivered.substr(job.message.header_length)};
+  const PostResult posted = PostForRecipients(job, {index}, copy);
+  if (posted.journal_failed) return Aborted();
+  const uint32_t code = posted.code;
   // A Forward address the library refuses (bad syntax, a list where one address
   // belongs) will not improve with time: the sender hears of it now.
   const bool refused = ((code >> 16) & 0xFFF) == 0x100 && code != ERR_NO_PARAMETERS && code != ERR_BAD_PARAMETERS;
@@ -76,7 +110,8 @@ RecipientResult Forward(Job& job, size_t index, const MailProfile& profile) {
 
 RecipientResult ServeLocalRecipient(Job& job, size_t index, const std::string& user) {
   MailProfile profile{};
-  const uint32_t looked_up = LookUpProfile(user, &profile);
+  platform::Account account;
+  const uint32_t looked_up = LookUpProfile(user, &account, &profile);
   Step step = job.state.StepOf(index);
   if (step == Step::kNone) {
     if (IsRefusal(looked_up)) return ReportBack(job, index, StatusText(looked_up, user, job.settings.node), false);
@@ -86,11 +121,8 @@ RecipientResult ServeLocalRecipient(Job& job, size_t index, const std::string& u
     if (looked_up == 0 && profile.Forward[0] != '\0') return Forward(job, index, profile);
   }
   // A delivery under way is finished whatever the profile says now.
-  if (looked_up != 0) return DeliveryFailed(job, user, looked_up);
-  platform::Account account;
-  if (const uint32_t code = platform::LookupAccountByName(profile.AccountName, &account)) {
-    return DeliveryFailed(job, user, code);
-  }
+  if (looked_up == ERR_NO_SUCH_USER) return DeliveryFailed(job, user, looked_up);
+  if (looked_up != 0) return ProfileFailed(job, user, account, looked_up);
   const std::string staged = StagedPath(profile, job.base, index);
   if (step == Step::kNone) {
     if (const uint32_t code = StageMessage(account, profile, staged, job.message.bytes)) {
@@ -104,8 +136,20 @@ RecipientResult ServeLocalRecipient(Job& job, size_t index, const std::string& u
     if (job.state.Record(index, Step::kDelivered) != 0) return Aborted();
   }
   uint32_t code = 0;
+  bool journal_failed = false;
+  bool posting = false;
+  const auto post = [&](const PreparedMail& mail) {
+    posting = true;
+    const PostResult posted = PostForRecipients(job, {index}, mail);
+    journal_failed = journal_failed || posted.journal_failed;
+    return posted.code;
+  };
   const AutoReplyRequest reply{account, profile, job.info.sender, job.info.subject, job.info.automatic};
-  if (SendAutoReply(reply, &code) == ReplyResult::kFailed) {
+  if (SendAutoReply(reply, post, &code) == ReplyResult::kFailed) {
+    if (journal_failed) return Aborted();
+    // The child deciding on the reply ran out of time or was stopped: the message is
+    // delivered, and the reply is decided again on a later pass.
+    if (!posting && (code == ERROR_TIMEOUT || code == ERROR_OPERATION_ABORTED)) return DeliveryFailed(job, user, code);
     job.log.Report(EVT_AUTO_REPLY_FAILED, job.info.sender, profile.AccountName, code);
   }
   return RecordDone(job, index);

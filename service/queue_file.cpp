@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include "compose/control_file_format.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -16,13 +17,52 @@
 
 namespace pellam::service {
 
-uint32_t ReadQueueFile(const std::string& path, std::string* bytes, JobIdentity* identity) {
+namespace {
+
+std::string KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISLNK(mode)) return "a link";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a device";
+}
+
+}  // namespace
+
+uint32_t ReadQueueFile(const std::string& path, std::string* bytes, JobIdentity* identity, QueueFileFacts* facts) {
+  // Looked at first without opening: a FIFO or a device is never opened.
+  struct stat named{};
+  if (::lstat(path.c_str(), &named) != 0) return platform::FromErrno(errno, path.c_str());
+  facts->owner = named.st_uid;
+  if (!S_ISREG(named.st_mode)) {
+    facts->problem = KindOf(named.st_mode) + ", not a control file";
+    return ERR_CONTROL_FILE;
+  }
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return errno == ELOOP ? ERR_CONTROL_FILE : platform::FromErrno(errno, path.c_str());
+  if (fd < 0) {
+    if (errno != ELOOP) return platform::FromErrno(errno, path.c_str());
+    facts->problem = "a link, not a control file";
+    return ERR_CONTROL_FILE;
+  }
   platform::UniqueFile file(fd);
   struct stat st{};
   if (::fstat(fd, &st) != 0) return platform::FromErrno(errno);
-  if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > kMaxControlFile) return ERR_CONTROL_FILE;
+  facts->owner = st.st_uid;
+  if (!S_ISREG(st.st_mode) || st.st_ino != named.st_ino || st.st_dev != named.st_dev) {
+    facts->problem = "replaced while it was opened";
+    return ERR_CONTROL_FILE;
+  }
+  // A second link could be a user's link to another user's file: its owner would
+  // not be the poster.
+  if (st.st_nlink != 1) {
+    facts->problem = "a file with " + std::to_string(st.st_nlink) + " links";
+    return ERR_CONTROL_FILE;
+  }
+  if (static_cast<uint64_t>(st.st_size) > control::kMaxControlFileSize) {
+    facts->problem = "too large: " + std::to_string(st.st_size) + " bytes, more than the " +
+                     std::to_string(control::kMaxControlFileSize) + " that a message may have";
+    return ERR_CONTROL_FILE;
+  }
   bytes->assign(static_cast<size_t>(st.st_size), '\0');
   uint32_t got = 0;
   if (!platform::ReadFile(fd, bytes->data(), static_cast<uint32_t>(bytes->size()), &got)) {

@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "queue_file.h"
 #include "queue_watch.h"
+#include "temp_cleanup.h"
 
 namespace pellam::service {
 namespace {
@@ -54,7 +55,17 @@ size_t ServiceLoop::Pass(const std::atomic<bool>& stop) {
     }
   }
   RemoveOrphanJournals();
+  RemoveStaleFiles(now);
   return worked;
+}
+
+// Only after a whole pass: every job has then settled the postings a killed service
+// left, so no temporary file still stands for a posting (see journaled_post.h).
+void ServiceLoop::RemoveStaleFiles(std::time_t now) {
+  constexpr std::time_t kEveryHour = 60 * 60;
+  if (last_cleanup_ != 0 && now - last_cleanup_ < kEveryHour) return;
+  last_cleanup_ = now;
+  RemoveStaleTemporaryFiles(settings_.system.MailTempPath, now, log_);
 }
 
 void ServiceLoop::Drain(const std::atomic<bool>& stop) {

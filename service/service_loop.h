@@ -1,6 +1,7 @@
 // The service's main loop: scan the queue, work on every control file that is due,
 // wait for a change or for the next retry, until asked to stop. A file whose
 // recipients could not all be served is not looked at again before SenderRetryDelta.
+// Once an hour, from the end of the first pass, stale temporary files are removed.
 #pragma once
 
 #include <atomic>
@@ -27,11 +28,13 @@ class ServiceLoop {
 
  private:
   void RemoveOrphanJournals();
+  void RemoveStaleFiles(std::time_t now);
   int MillisecondsToWait(std::time_t now) const;
 
   const ServiceSettings& settings_;
   const EventLog& log_;
   std::map<std::string, std::time_t> due_;  // files waiting for a retry, and when
+  std::time_t last_cleanup_ = 0;            // of the temporary directory
 };
 
 }  // namespace pellam::service

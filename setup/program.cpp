@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -19,6 +20,10 @@ namespace setup {
 namespace {
 
 constexpr int kBadCommandLine = 64;
+
+// An answers file holds a few short lines; a larger one is no answers file (and a
+// device of endless bytes must not be read into memory until it runs out).
+constexpr std::uintmax_t kMaxAnswersFile = 1u << 20;
 
 bool AsksForWindows(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -41,14 +46,42 @@ int Install(FrontEnd& front_end, const CommandLine& line, const char* program) {
   return RunInstaller(toolkit);
 }
 
+// The answers file, read only if it is a regular file of a sensible size.
+bool ReadAnswers(const std::string& path, std::string* answers, std::string* error) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (ec || !std::filesystem::exists(status)) {
+    *error = "cannot read the answers file " + path;
+    return false;
+  }
+  if (std::filesystem::is_directory(status)) {
+    *error = "the answers file " + path + " is a directory";
+    return false;
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    *error = "the answers file " + path + " is not a regular file";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot read the answers file " + path;
+    return false;
+  }
+  answers->resize(kMaxAnswersFile + 1);
+  in.read(answers->data(), static_cast<std::streamsize>(answers->size()));
+  answers->resize(static_cast<size_t>(in.gcount()));
+  if (answers->size() > kMaxAnswersFile) {
+    *error = "the answers file " + path + " is larger than " + std::to_string(kMaxAnswersFile) + " bytes";
+    return false;
+  }
+  return true;
+}
+
 int RunScripted(const CommandLine& line, const char* program) {
-  std::ifstream in(line.script, std::ios::binary);
-  if (!in) return Refuse(program, "cannot read the answers file " + line.script);
-  std::ostringstream answers;
-  answers << in.rdbuf();
+  std::string answers, error;
+  if (!ReadAnswers(line.script, &answers, &error)) return Refuse(program, error);
   ScriptedFrontEnd front_end(stdout);
-  std::string error;
-  if (!front_end.Load(answers.str(), &error)) return Refuse(program, line.script + ": " + error);
+  if (!front_end.Load(answers, &error)) return Refuse(program, line.script + ": " + error);
   return Install(front_end, line, program);
 }
 

@@ -93,6 +93,7 @@ constexpr Message kMessages[] = {
     {ERROR_SERVICE_NOT_ACTIVE, "The service has not been started.\r\n"},
     {ERROR_SERVICE_MARKED_FOR_DELETE, "The specified service has been marked for deletion.\r\n"},
     {ERROR_SERVICE_EXISTS, "The specified service already exists.\r\n"},
+    {ERROR_PROCESS_ABORTED, "The process terminated unexpectedly.\r\n"},
     {ERROR_IO_DEVICE, "The request could not be performed because of an I/O device error.\r\n"},
     {ERROR_NO_SUCH_USER, "The specified account does not exist.\r\n"},
     {ERROR_NONE_MAPPED, "No mapping between account names and security IDs was done.\r\n"},

@@ -2,6 +2,8 @@
 #include "platform/fault.h"
 
 #include <atomic>
+#include <mutex>
+#include <utility>
 
 namespace platform::fault {
 namespace {
@@ -18,6 +20,26 @@ struct Plan {
 Plan g_plans[kOps];
 std::atomic<bool> g_armed{false};
 
+// Actions to run before a chosen call; rare and test-only, so a mutex is cheap enough.
+struct Action {
+  unsigned nth = 0;  // 0: none
+  std::function<void()> run;
+};
+std::mutex g_actions_mutex;
+Action g_actions[kOps];
+
+void RunAction(Op op, unsigned call) {
+  std::function<void()> run;
+  {
+    std::lock_guard<std::mutex> lock(g_actions_mutex);
+    Action& a = g_actions[static_cast<unsigned>(op)];
+    if (a.nth == 0 || a.nth != call) return;
+    run = std::move(a.run);
+    a = Action{};
+  }
+  if (run) run();
+}
+
 }  // namespace
 
 void FailNth(Op op, unsigned nth, uint32_t code, bool repeat) noexcept {
@@ -28,8 +50,21 @@ void FailNth(Op op, unsigned nth, uint32_t code, bool repeat) noexcept {
   g_armed.store(true);
 }
 
+void RunBeforeNth(Op op, unsigned nth, std::function<void()> action) {
+  Plan& p = g_plans[static_cast<unsigned>(op)];
+  {
+    std::lock_guard<std::mutex> lock(g_actions_mutex);
+    g_actions[static_cast<unsigned>(op)] = Action{p.calls.load() + (nth == 0 ? 1 : nth), std::move(action)};
+  }
+  g_armed.store(true);
+}
+
 void Clear() noexcept {
   g_armed.store(false);
+  {
+    std::lock_guard<std::mutex> lock(g_actions_mutex);
+    for (Action& a : g_actions) a = Action{};
+  }
   for (Plan& p : g_plans) {
     p.nth.store(0);
     p.calls.store(0);
@@ -44,6 +79,7 @@ uint32_t Check(Op op) noexcept {
   Plan& p = g_plans[static_cast<unsigned>(op)];
   unsigned call = p.calls.fetch_add(1, std::memory_order_relaxed) + 1;
   if (!g_armed.load(std::memory_order_relaxed)) return 0;
+  RunAction(op, call);
   unsigned nth = p.nth.load();
   if (nth == 0) return 0;
   if (call == nth || (call > nth && p.repeat.load())) return p.code.load();

@@ -135,7 +135,9 @@ int CreateFile(const char* path, unsigned access, unsigned share, unsigned dispo
     CloseQuietly(fd);
     return kInvalidFile;
   }
-  if (S_ISDIR(st.st_mode)) {
+  // A FIFO or a socket where a file belongs would block the first read or write: a
+  // user could stall a privileged reader with one in her folder.
+  if (S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
     Fail(ERROR_ACCESS_DENIED);
     CloseQuietly(fd);
     return kInvalidFile;

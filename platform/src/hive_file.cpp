@@ -1,4 +1,7 @@
 // Creating hive files: directories, modes and ownership, and the schema of a new hive.
+// A user hive is made by descriptor inside the user's home (safe_open.h), so that root
+// making it for the user follows no link the user planted and gives nothing but the
+// new directory and file to the user.
 #include "hive_file.h"
 
 #include <fcntl.h>
@@ -6,10 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/safe_open.h"
 #include "sqlite_status.h"
 
 namespace platform::registry {
@@ -33,53 +40,75 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Gives a new file or directory to the user of a user hive when someone else (root)
-// makes it; the group follows only with the user.
-uint32_t GiveToOwner(int fd, const char* path, const HiveLocation& location) {
-  if (location.machine || ::geteuid() == location.uid) return ERROR_SUCCESS;
-  int rc = fd >= 0 ? ::fchown(fd, location.uid, location.gid)
-                   : ::chown(path, location.uid, location.gid);
-  return rc == 0 ? ERROR_SUCCESS : FromErrno(errno);
-}
-
-uint32_t MakeDirectory(const std::string& path, const HiveLocation& location) {
+// The machine hive's directories belong to root, who makes them: by path.
+uint32_t MakeMachineDirectory(const std::string& path) {
   if (Exists(path)) return ERROR_SUCCESS;
-  mode_t mode = location.machine ? 0755 : 0700;
-  if (::mkdir(path.c_str(), mode) != 0) {
+  if (::mkdir(path.c_str(), 0755) != 0) {
     if (errno == EEXIST) return ERROR_SUCCESS;
     return FromErrno(errno, path.c_str());
   }
   // mkdir's mode passes through the umask; the modes are part of the contract.
-  if (::chmod(path.c_str(), mode) != 0) return FromErrno(errno);
-  return GiveToOwner(-1, path.c_str(), location);
+  if (::chmod(path.c_str(), 0755) != 0) return FromErrno(errno);
+  return ERROR_SUCCESS;
 }
 
-// The machine hive's directory is made with every missing parent; a user hive's
-// directory only inside an existing home.
-uint32_t MakeHiveDirectory(const std::string& dir, const HiveLocation& location) {
-  if (location.machine) {
-    for (size_t slash = dir.find('/', 1); slash != std::string::npos;
-         slash = dir.find('/', slash + 1)) {
-      if (uint32_t code = MakeDirectory(dir.substr(0, slash), location)) return code;
-    }
+// The directory with every missing parent, opened.
+uint32_t OpenMachineDirectory(const std::string& dir, UniqueFile* opened) {
+  for (size_t slash = dir.find('/', 1); slash != std::string::npos; slash = dir.find('/', slash + 1)) {
+    if (uint32_t code = MakeMachineDirectory(dir.substr(0, slash))) return code;
   }
-  return MakeDirectory(dir, location);
+  if (uint32_t code = MakeMachineDirectory(dir)) return code;
+  opened->reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return *opened ? ERROR_SUCCESS : FromErrno(errno, dir.c_str());
 }
 
-uint32_t WriteSchema(const std::string& path) {
+// A user hive's directory: inside an existing home, made for the user when missing.
+uint32_t OpenUserDirectory(const std::string& dir, const HiveLocation& location, UniqueFile* opened) {
+  size_t slash = dir.rfind('/');
+  if (slash == std::string::npos || slash == 0) return ERROR_PATH_NOT_FOUND;
+  const TreeOwner owner{location.uid, location.gid};
+  UniqueFile home;
+  if (uint32_t code = OpenHome(dir.substr(0, slash), owner, &home)) return code;
+  return OpenOwnedDirectory(home.get(), dir.c_str() + slash + 1, owner, true, 0700, opened);
+}
+
+// The bytes of an empty hive, built in memory: the file on disk is then written by
+// descriptor like any other.
+uint32_t EmptyHive(std::string* bytes) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
   uint32_t code = FromSqlite(db, rc);
+  if (code == ERROR_SUCCESS) {
+    sqlite3_int64 size = 0;
+    unsigned char* image = sqlite3_serialize(db, "main", &size, 0);
+    if (image == nullptr) {
+      code = ERROR_NOT_ENOUGH_MEMORY;
+    } else {
+      bytes->assign(reinterpret_cast<const char*>(image), static_cast<size_t>(size));
+      sqlite3_free(image);
+    }
+  }
   sqlite3_close_v2(db);
   return code;
 }
 
-void SyncDirectory(const std::string& dir) {
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+// A new temporary file in `dir`, its name in `name`.
+uint32_t CreateTemporary(int dir, const HiveLocation& location, std::string* name, UniqueFile* file) {
+  static std::atomic<uint32_t> counter{0};
+  const TreeOwner owner{location.machine ? static_cast<uint32_t>(::geteuid()) : location.uid,
+                        location.machine ? static_cast<uint32_t>(::getegid()) : location.gid};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, ".hive-%08x",
+                  static_cast<uint32_t>(::getpid()) * 2654435761u + counter.fetch_add(1));
+    *name = buffer;
+    uint32_t code =
+        OpenOwnedFile(dir, buffer, owner, kReadWrite, kCreateNew, location.machine ? 0644 : 0600, file);
+    if (code != ERROR_FILE_EXISTS) return code;
+  }
+  return ERROR_FILE_EXISTS;
 }
 
 }  // namespace
@@ -88,23 +117,35 @@ uint32_t CreateHiveFile(const HiveLocation& location) {
   const std::string& path = location.path;
   size_t slash = path.rfind('/');
   if (path.empty() || slash == std::string::npos || slash == 0) return ERROR_PATH_NOT_FOUND;
-  std::string dir = path.substr(0, slash);
-  if (uint32_t code = MakeHiveDirectory(dir, location)) return code;
+  const std::string dir_path = path.substr(0, slash);
+  const std::string file_name = path.substr(slash + 1);
+  UniqueFile dir;
+  uint32_t code = location.machine ? OpenMachineDirectory(dir_path, &dir)
+                                   : OpenUserDirectory(dir_path, location, &dir);
+  if (code != ERROR_SUCCESS) return code;
 
-  std::string temp = dir + "/.hive-XXXXXX";
-  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return FromErrno(errno, temp.c_str());
-  uint32_t code = ERROR_SUCCESS;
-  if (::fchmod(fd, location.machine ? 0644 : 0600) != 0) code = FromErrno(errno);
-  if (code == ERROR_SUCCESS) code = GiveToOwner(fd, temp.c_str(), location);
-  ::close(fd);
-  if (code == ERROR_SUCCESS) code = WriteSchema(temp);
+  std::string image;
+  if ((code = EmptyHive(&image)) != ERROR_SUCCESS) return code;
+  std::string temp;
+  UniqueFile file;
+  if ((code = CreateTemporary(dir.get(), location, &temp, &file)) != ERROR_SUCCESS) return code;
+  // Written directly, not through WriteFile: a hive made on the way is not one of
+  // the caller's writes, and must not use up a fault a test armed for those.
+  for (size_t done = 0; code == ERROR_SUCCESS && done < image.size();) {
+    const ssize_t n = ::write(file.get(), image.data() + done, image.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) code = n < 0 ? FromErrno(errno) : ERROR_WRITE_FAULT;
+    else done += static_cast<size_t>(n);
+  }
+  if (code == ERROR_SUCCESS && ::fsync(file.get()) != 0) code = FromErrno(errno);
+  file.reset();
   // link fails with EEXIST when another process made the hive meanwhile: theirs wins.
-  if (code == ERROR_SUCCESS && ::link(temp.c_str(), path.c_str()) != 0 && errno != EEXIST) {
+  if (code == ERROR_SUCCESS && ::linkat(dir.get(), temp.c_str(), dir.get(), file_name.c_str(), 0) != 0 &&
+      errno != EEXIST) {
     code = FromErrno(errno);
   }
-  ::unlink(temp.c_str());
-  if (code == ERROR_SUCCESS) SyncDirectory(dir);
+  ::unlinkat(dir.get(), temp.c_str(), 0);
+  if (code == ERROR_SUCCESS) ::fsync(dir.get());
   return code;
 }
 

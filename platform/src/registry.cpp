@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -112,14 +113,22 @@ uint32_t Use(HKEY key, bool write, Handle* temporary, RegKey** target) {
   return ERROR_SUCCESS;
 }
 
-// Copies `bytes` to a caller's buffer of `*size` bytes (data null: size only).
-uint32_t CopyData(const std::string& bytes, uint8_t* data, uint32_t* size) {
-  auto needed = static_cast<uint32_t>(bytes.size());
+// The most a read may load for a caller's buffer: nothing without one. A value longer
+// than this is only measured.
+uint64_t LoadLimit(const uint8_t* data, const uint32_t* size) {
+  return data == nullptr || size == nullptr ? 0 : *size;
+}
+
+// Copies a value to a caller's buffer of `*size` bytes (data null: size only).
+uint32_t CopyData(const registry::Value& value, uint8_t* data, uint32_t* size) {
+  const std::string& bytes = value.data;
+  auto needed = static_cast<uint32_t>(std::min<uint64_t>(value.size, UINT32_MAX));
   if (size == nullptr) return ERROR_SUCCESS;
   bool fits = *size >= needed;
   *size = needed;
   if (data == nullptr) return ERROR_SUCCESS;
   if (!fits) return ERROR_MORE_DATA;
+  if (bytes.size() != needed) return ERROR_BADDB;  // cannot happen: it fitted, so it was loaded
   if (needed > 0) std::memcpy(data, bytes.data(), needed);
   return ERROR_SUCCESS;
 }
@@ -192,9 +201,11 @@ uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* da
     RegKey* target = nullptr;
     if (uint32_t code = Use(key, false, &temporary, &target)) return code;
     registry::Value value;
-    if (uint32_t code = target->hive.GetValue(target->id, Text(name), &value)) return code;
+    if (uint32_t code = target->hive.GetValue(target->id, Text(name), &value, LoadLimit(data, size))) {
+      return code;
+    }
     if (type != nullptr) *type = value.type;
-    return CopyData(value.data, data, size);
+    return CopyData(value, data, size);
   });
 }
 
@@ -251,10 +262,13 @@ uint32_t RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* name_size,
     if (uint32_t code = Use(key, false, &temporary, &target)) return code;
     std::string value_name;
     registry::Value value;
-    if (uint32_t code = target->hive.ValueAt(target->id, index, &value_name, &value)) return code;
+    if (uint32_t code =
+            target->hive.ValueAt(target->id, index, &value_name, &value, LoadLimit(data, data_size))) {
+      return code;
+    }
     if (type != nullptr) *type = value.type;
     uint32_t name_result = CopyName(value_name, name, name_size);
-    uint32_t data_result = CopyData(value.data, data, data_size);
+    uint32_t data_result = CopyData(value, data, data_size);
     return name_result != ERROR_SUCCESS ? name_result : data_result;
   });
 }

@@ -16,6 +16,8 @@
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/registry.h"
+#include "platform/safe_open.h"
+#include "sqlite_files.h"
 #include "sqlite_status.h"
 
 namespace platform {
@@ -122,6 +124,28 @@ class WriteTransaction {
   sqlite3* db_;
 };
 
+// A deferred read transaction, so that several statements see one state of the hive;
+// inside a transaction already open it does nothing.
+class ReadTransaction {
+ public:
+  explicit ReadTransaction(sqlite3* db) : db_(db) {}
+  ~ReadTransaction() {
+    if (began_) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  ReadTransaction(const ReadTransaction&) = delete;
+  ReadTransaction& operator=(const ReadTransaction&) = delete;
+  uint32_t Begin() {
+    if (sqlite3_get_autocommit(db_) == 0) return ERROR_SUCCESS;
+    if (uint32_t code = Exec(db_, "BEGIN")) return code;
+    began_ = true;
+    return ERROR_SUCCESS;
+  }
+
+ private:
+  sqlite3* db_;
+  bool began_ = false;
+};
+
 // Calls `visit` with each non-empty name of a "\"-separated path until it fails.
 template <typename Visit>
 uint32_t ForEachName(std::string_view path, Visit visit) {
@@ -138,41 +162,83 @@ uint32_t ForEachName(std::string_view path, Visit visit) {
 }  // namespace
 
 Hive::Hive(Hive&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), writable_(std::exchange(other.writable_, false)) {}
+    : db_(std::exchange(other.db_, nullptr)),
+      writable_(std::exchange(other.writable_, false)),
+      dir_(std::move(other.dir_)) {}
 
 Hive& Hive::operator=(Hive&& other) noexcept {
   if (this != &other) {
     sqlite3_close_v2(db_);
     db_ = std::exchange(other.db_, nullptr);
     writable_ = std::exchange(other.writable_, false);
+    dir_ = std::move(other.dir_);
   }
   return *this;
 }
 
 Hive::~Hive() { sqlite3_close_v2(db_); }
 
+namespace {
+
+// A user hive, walked to by descriptor from the home (safe_open.h) and checked: the
+// directory and the file the user's own and private, the file a regular one with one
+// link. `*dir` keeps the directory open for the name handed to SQLite, which leads
+// through it; `*checked` identifies the file.
+uint32_t FindUserHive(const HiveLocation& location, UniqueFile* dir, struct stat* checked) {
+  const std::string& path = location.path;
+  const size_t slash = path.rfind('/');
+  const size_t home_end = slash == std::string::npos || slash == 0 ? std::string::npos : path.rfind('/', slash - 1);
+  if (home_end == std::string::npos || home_end == 0) return ERROR_PATH_NOT_FOUND;
+  const TreeOwner owner{location.uid, location.gid};
+  UniqueFile home, file;
+  if (uint32_t code = OpenHome(path.substr(0, home_end), owner, &home)) return code;
+  const std::string dir_name = path.substr(home_end + 1, slash - home_end - 1);
+  if (uint32_t code = OpenOwnedDirectory(home.get(), dir_name.c_str(), owner, false, 0700, dir)) return code;
+  if (uint32_t code = OpenOwnedFile(dir->get(), path.c_str() + slash + 1, owner, kRead, kOpenExisting, 0600, &file)) {
+    return code;
+  }
+  return ::fstat(file.get(), checked) == 0 ? ERROR_SUCCESS : FromErrno(errno);
+}
+
+// The machine hive is root's, found by its path; only links and odd files are refused.
+uint32_t FindMachineHive(const std::string& path, struct stat* checked) {
+  if (::lstat(path.c_str(), checked) != 0) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : FromErrno(errno);
+  if (S_ISLNK(checked->st_mode)) return ERROR_ACCESS_DENIED;
+  if (!S_ISREG(checked->st_mode)) return ERROR_BADDB;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
 uint32_t Hive::Open(const HiveLocation& location, bool write, bool create, Hive* hive) {
   if (uint32_t code = fault::Check(fault::Op::Open)) return code;
   if (location.path.empty()) return create ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
   // SQLite takes a name beginning with "file:" as a URI; a path with a directory never does.
   std::string path = location.path.front() == '/' ? location.path : "./" + location.path;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) {
-    if (errno != ENOENT) return FromErrno(errno);
-    if (!create) return ERROR_FILE_NOT_FOUND;
-    if (uint32_t code = CreateHiveFile(location)) return code;
-    if (::lstat(path.c_str(), &st) != 0) return FromErrno(errno);
-  }
-  // Root writes users' hives: a link there could point it at any file of the system.
-  if (S_ISLNK(st.st_mode)) return ERROR_ACCESS_DENIED;
-  if (!S_ISREG(st.st_mode)) return ERROR_BADDB;
-
+  HiveLocation where = location;
+  where.path = path;
   Hive opened;
-  if (uint32_t code = opened.Connect(path, write)) return code;
+  struct stat st {};
+  const auto find = [&] {
+    return location.machine ? FindMachineHive(path, &st) : FindUserHive(where, &opened.dir_, &st);
+  };
+  uint32_t code = find();
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+    if (!create) return ERROR_FILE_NOT_FOUND;
+    if ((code = CreateHiveFile(where)) != ERROR_SUCCESS) return code;
+    code = find();
+  }
+  if (code != ERROR_SUCCESS) return code;
+  // SQLite opens a user hive by a name that leads through the checked directory, and
+  // only if it finds there the very file that was checked.
+  if (!location.machine) path = PathThrough(opened.dir_.get(), path.c_str() + path.rfind('/') + 1);
+  ExpectFile expect(path, st.st_dev, st.st_ino);
+
+  if ((code = opened.Connect(path, write)) != ERROR_SUCCESS) return code;
   // Reading the root key proves the file a hive: garbage, a damaged file or a
   // database of another kind fails here rather than at some later call.
   bool exists = false;
-  uint32_t code = opened.KeyExists(kRootKey, &exists);
+  code = opened.KeyExists(kRootKey, &exists);
   // A writer killed in the middle of a transaction leaves its journal behind, and only
   // a connection that may write can roll it back; until one does, every reader is
   // refused. A reader that could write does it once, and reads on as a reader.
@@ -182,7 +248,9 @@ uint32_t Hive::Open(const HiveLocation& location, bool write, bool create, Hive*
     if (recovering.Connect(path, true) == ERROR_SUCCESS &&
         recovering.KeyExists(kRootKey, &exists) == ERROR_SUCCESS) {
       recovering.writable_ = false;
-      opened = std::move(recovering);
+      sqlite3_close_v2(opened.db_);
+      opened.db_ = std::exchange(recovering.db_, nullptr);
+      opened.writable_ = false;
       code = ERROR_SUCCESS;
     }
   }
@@ -194,7 +262,7 @@ uint32_t Hive::Open(const HiveLocation& location, bool write, bool create, Hive*
 
 uint32_t Hive::Connect(const std::string& path, bool write) {
   int flags = (write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
-  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, HiveVfs());
   if (rc != SQLITE_OK) return FromSqlite(db_, rc);
   // SQLite quietly falls back to reading when the file cannot be opened for writing.
   if (write && sqlite3_db_readonly(db_, "main") != 0) return ERROR_ACCESS_DENIED;
@@ -280,13 +348,24 @@ uint32_t Hive::DeleteKey(int64_t from, std::string_view path) {
   });
 }
 
-uint32_t Hive::GetValue(int64_t key, std::string_view name, Value* value) {
-  Statement find(db_, "SELECT type, data FROM \"values\" WHERE key = ?1 AND name = ?2");
+uint32_t Hive::GetValue(int64_t key, std::string_view name, Value* value, uint64_t limit) {
+  // length() of a blob is read from its record header, without its content: the size
+  // is known before anything of that size is loaded. One read transaction keeps the
+  // size and the data from different states of the hive.
+  ReadTransaction transaction(db_);
+  if (uint32_t code = transaction.Begin()) return code;
+  Statement find(db_, "SELECT type, length(data) FROM \"values\" WHERE key = ?1 AND name = ?2");
   int rc = find.Bind(1, key).BindText(2, name).Step();
   if (rc == SQLITE_DONE) return Missing(key, ERROR_FILE_NOT_FOUND);
   if (rc != SQLITE_ROW) return FromSqlite(db_, rc);
   value->type = static_cast<uint32_t>(find.Int(0));
-  value->data = find.Bytes(1);
+  value->size = static_cast<uint64_t>(find.Int(1));
+  value->data.clear();
+  if (value->size == 0 || value->size > limit) return ERROR_SUCCESS;
+  Statement load(db_, "SELECT data FROM \"values\" WHERE key = ?1 AND name = ?2");
+  rc = load.Bind(1, key).BindText(2, name).Step();
+  if (rc != SQLITE_ROW) return FromSqlite(db_, rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+  value->data = load.Bytes(0);
   return ERROR_SUCCESS;
 }
 
@@ -311,16 +390,24 @@ uint32_t Hive::DeleteValue(int64_t key, std::string_view name) {
   });
 }
 
-uint32_t Hive::ValueAt(int64_t key, uint32_t index, std::string* name, Value* value) {
+uint32_t Hive::ValueAt(int64_t key, uint32_t index, std::string* name, Value* value, uint64_t limit) {
+  ReadTransaction transaction(db_);
+  if (uint32_t code = transaction.Begin()) return code;
   Statement at(
       db_,
-      "SELECT name, type, data FROM \"values\" WHERE key = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
+      "SELECT name, type, length(data) FROM \"values\" WHERE key = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
   int rc = at.Bind(1, key).Bind(2, index).Step();
   if (rc == SQLITE_DONE) return Missing(key, ERROR_NO_MORE_ITEMS);
   if (rc != SQLITE_ROW) return FromSqlite(db_, rc);
   *name = at.Bytes(0);
   value->type = static_cast<uint32_t>(at.Int(1));
-  value->data = at.Bytes(2);
+  value->size = static_cast<uint64_t>(at.Int(2));
+  value->data.clear();
+  if (value->size == 0 || value->size > limit) return ERROR_SUCCESS;
+  Statement load(db_, "SELECT data FROM \"values\" WHERE key = ?1 AND name = ?2");
+  rc = load.Bind(1, key).BindText(2, *name).Step();
+  if (rc != SQLITE_ROW) return FromSqlite(db_, rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+  value->data = load.Bytes(0);
   return ERROR_SUCCESS;
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "hive_location.h"
+#include "platform/files.h"
 
 namespace platform::registry {
 
@@ -19,8 +20,12 @@ inline constexpr int64_t kRootKey = 1;
 
 struct Value {
   uint32_t type = 0;
-  std::string data;
+  std::string data;   // empty when the value was longer than the reader's limit
+  uint64_t size = 0;  // the stored length, loaded or not
 };
+
+// No limit on the bytes a read loads.
+inline constexpr uint64_t kWholeValue = UINT64_MAX;
 
 struct KeyInfo {
   uint32_t sub_keys = 0;
@@ -50,13 +55,15 @@ class Hive {
   // Refuses the hive's root and a key with sub-keys (ERROR_ACCESS_DENIED).
   uint32_t DeleteKey(int64_t from, std::string_view path);
 
-  uint32_t GetValue(int64_t key, std::string_view name, Value* value);
+  // Reads a value; its data is loaded only when it is at most `limit` bytes long, so
+  // that a reader with a small buffer never holds a huge value in memory.
+  uint32_t GetValue(int64_t key, std::string_view name, Value* value, uint64_t limit = kWholeValue);
   uint32_t SetValue(int64_t key, std::string_view name, const Value& value);
   uint32_t DeleteValue(int64_t key, std::string_view name);
 
   // The index-th value or sub-key in order of name ignoring case; ERROR_NO_MORE_ITEMS
   // past the end.
-  uint32_t ValueAt(int64_t key, uint32_t index, std::string* name, Value* value);
+  uint32_t ValueAt(int64_t key, uint32_t index, std::string* name, Value* value, uint64_t limit = kWholeValue);
   uint32_t SubKeyAt(int64_t key, uint32_t index, std::string* name);
 
   uint32_t Info(int64_t key, KeyInfo* info);
@@ -73,6 +80,9 @@ class Hive {
 
   sqlite3* db_ = nullptr;
   bool writable_ = false;
+  // A user hive's directory, through which SQLite names the hive and its journal, so
+  // that they stay in the directory that was checked. Closed after the connection.
+  UniqueFile dir_;
 };
 
 }  // namespace platform::registry

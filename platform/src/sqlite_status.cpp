@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "platform/errors.h"
+#include "sqlite_files.h"
 
 namespace platform::registry {
 
@@ -28,6 +29,7 @@ uint32_t FromSqlite(sqlite3* db, int rc) noexcept {
       return ERROR_INVALID_PARAMETER;
     case SQLITE_CANTOPEN:
     case SQLITE_IOERR: {
+      if (TakeRefusal()) return ERROR_ACCESS_DENIED;  // a link, a FIFO, a swapped file
       int err = db != nullptr ? sqlite3_system_errno(db) : 0;
       if (err == ENOENT || err == ENOTDIR) return ERROR_FILE_NOT_FOUND;
       if (err != 0) return FromErrno(err);

@@ -1,6 +1,8 @@
 // Fuzzes the control-file reader. The data sits in a block of exactly its size, so a
 // read past the end is caught. Checked: the only results are success and
-// ERR_CONTROL_FILE; an accepted file describes parts inside its address texts and
+// ERR_CONTROL_FILE; a refusal names a byte within the data, and the data cut just
+// after that byte is refused too (the reader stopped there, whatever follows); an
+// accepted file describes parts inside its address texts and
 // sections inside the file, and re-encodes to exactly the same bytes.
 #include <cstdint>
 #include <cstring>
@@ -16,9 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto block = std::make_unique<uint8_t[]>(size);
   if (size > 0) std::memcpy(block.get(), data, size);
   pellam::control::ControlFile file;
-  const uint32_t status = pellam::control::DecodeControlFile(block.get(), size, &file);
+  size_t error_at = 0;
+  const uint32_t status = pellam::control::DecodeControlFile(block.get(), size, &file, &error_at);
   FUZZ_CHECK(status == 0 || status == ERR_CONTROL_FILE);
-  if (status != 0) return 0;
+  if (status != 0) {
+    FUZZ_CHECK(error_at <= size);
+    const size_t cut = error_at < size ? error_at + 1 : size;
+    pellam::control::ControlFile again;
+    FUZZ_CHECK(pellam::control::DecodeControlFile(block.get(), cut, &again) == ERR_CONTROL_FILE);
+    return 0;
+  }
 
   FUZZ_CHECK(!file.addresses.empty());
   for (const auto& r : file.addresses) {

@@ -123,6 +123,31 @@ TEST_F(Pellpost, FailuresPrintTheProgramNameAndTheStatusText) {
   EXPECT_EQ(QueuedFiles(), 0u);
 }
 
+TEST_F(Pellpost, ANameThatHoldsNoMessageIsRefusedBeforeAnythingIsRead) {
+  const std::string directory = box_.Path("a-directory");
+  std::filesystem::create_directories(directory);
+  const struct {
+    std::string name;
+    std::string text;
+  } rows[] = {
+      {directory, directory + " is a directory, not a file holding a message\r\n"},
+      {"/dev/zero", "/dev/zero is not a regular file, not a file holding a message\r\n"},
+  };
+  for (const auto& row : rows) {
+    const Outcome o = RunPellpost({"./pellpost", row.name});
+    EXPECT_EQ(o.exit_code, 1) << row.text;
+    EXPECT_EQ(o.output, "./pellpost: " + row.text);
+  }
+  EXPECT_EQ(QueuedFiles(), 0u);
+}
+
+TEST_F(Pellpost, AHeaderSectionThatNeverEndsFailsAtTheLargestPostableSize) {
+  // The library's own reading, as any caller would meet it: bounded, whatever the file.
+  const uint32_t code = SendMailMessageFromFile("/dev/zero");
+  EXPECT_EQ(code, ERR_HEADER_TOO_LARGE);
+  EXPECT_EQ(QueuedFiles(), 0u);
+}
+
 TEST_F(Pellpost, HelpAndVersionPrintAndSucceed) {
   Outcome o = RunPellpost({"pellpost", "--help"});
   EXPECT_EQ(o.exit_code, 0);

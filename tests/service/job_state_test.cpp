@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -87,6 +88,39 @@ TEST_F(Journal, WhatIsReadBack) {
   JobState state;
   ASSERT_EQ(state.Open(path_, id_, 2), 0u);
   EXPECT_TRUE(state.AllDone());
+}
+
+// Postings of the service's own mail: read back with their recipients, inode and
+// file name (blanks and all), cancelled ones marked, malformed ones ignored.
+TEST_F(Journal, PostingsAreReadBack) {
+  {
+    JobState state;
+    ASSERT_EQ(state.Open(path_, id_, 4), 0u);
+    ASSERT_EQ(state.RecordPosting({{1}, 42, "/spool/my temp/snd0001.tmp", false}), 0u);
+    ASSERT_EQ(state.RecordPosting({{0, 2, 3}, 43, "/spool/my temp/snd0002.tmp", false}), 0u);
+    ASSERT_EQ(state.RecordCancelled("/spool/my temp/snd0001.tmp"), 0u);
+    ASSERT_EQ(state.Record(std::vector<size_t>{0, 2}, Step::kDone), 0u);
+  }
+  const std::string identity = "job 133000000000000000 321 77\n";
+  EXPECT_EQ(ReadTextFile(path_), identity +
+                                     "posting 1 42 /spool/my temp/snd0001.tmp\n"
+                                     "posting 0,2,3 43 /spool/my temp/snd0002.tmp\n"
+                                     "cancelled /spool/my temp/snd0001.tmp\n"
+                                     "done 0\ndone 2\n");
+  // Lines the service never writes: a recipient out of range, no inode, no name.
+  WriteTextFile(path_, ReadTextFile(path_) + "posting 9 44 /x.tmp\nposting 1 /x.tmp\nposting 1 45\nposting ,1 46 /y\n");
+  JobState state;
+  ASSERT_EQ(state.Open(path_, id_, 4), 0u);
+  EXPECT_EQ(Steps(state, 4), "3030");
+  const auto& postings = state.Postings();
+  ASSERT_EQ(postings.size(), 2u);
+  EXPECT_EQ(postings[0].recipients, std::vector<size_t>{1});
+  EXPECT_EQ(postings[0].inode, 42u);
+  EXPECT_EQ(postings[0].temp, "/spool/my temp/snd0001.tmp");
+  EXPECT_TRUE(postings[0].cancelled);
+  EXPECT_EQ(postings[1].recipients, (std::vector<size_t>{0, 2, 3}));
+  EXPECT_EQ(postings[1].temp, "/spool/my temp/snd0002.tmp");
+  EXPECT_FALSE(postings[1].cancelled);
 }
 
 TEST_F(Journal, AJournalOfAnotherFileOfTheSameNameStartsAfresh) {

@@ -111,7 +111,15 @@ TEST_F(SetupProgram, HelpShowsTheAnswersFormatAndBadCommandLinesAreRefused) {
     std::string error;
   };
   WriteTextFile(s_.box().Path("bad-answers"), "100 GO\n");
+  WriteTextFile(s_.box().Path("huge-answers"), std::string((1u << 20) + 1, '\n'));
+  std::filesystem::create_directories(s_.box().Path("answers-dir"));
   const Row rows[] = {
+      // Bad input is refused for what it is, and an endless device is not read whole.
+      {{"--script", s_.box().Path("answers-dir")},
+       "setup: the answers file " + s_.box().Path("answers-dir") + " is a directory\n"},
+      {{"--script", "/dev/zero"}, "setup: the answers file /dev/zero is not a regular file\n"},
+      {{"--script", s_.box().Path("huge-answers")},
+       "setup: the answers file " + s_.box().Path("huge-answers") + " is larger than 1048576 bytes\n"},
       {{"--script"}, "setup: --script needs a value\n"},
       {{"--script", s_.box().Path("none")}, "setup: cannot read the answers file " + s_.box().Path("none") + "\n"},
       {{"--script", s_.box().Path("bad-answers")},

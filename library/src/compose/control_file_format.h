@@ -30,6 +30,12 @@ inline constexpr uint32_t kAddressFixedSize = 26;  // record bytes before the ad
 inline constexpr uint32_t kAddressLengthExtra = 23;
 // An address text longer than this cannot be described by the 16-bit length field.
 inline constexpr uint32_t kMaxAddressText = 0xFFFF - kAddressLengthExtra;
+// The largest control file the composition calls write and the service accepts. The
+// service holds a control file in memory while it works on it (so that the poster
+// cannot change it between the service's checks and its deliveries); one bound on
+// both sides means a message either is refused when it is posted, with
+// ERR_TEXT_TOO_LARGE or ERR_HEADER_TOO_LARGE, or is one the service can deliver.
+inline constexpr uint32_t kMaxControlFileSize = 64u << 20;
 
 // One address record: the five byte-wide values of the address parser and the text.
 struct AddressRecord {

@@ -46,18 +46,24 @@ class Cursor {
     pos_ += n;
     return true;
   }
-  // Reserved bytes: present and all zero.
+  // Reserved bytes: present and all zero. A non-zero byte is where the cursor stops.
   bool TakeZeros(size_t n) noexcept {
-    const uint8_t* bytes = nullptr;
-    if (!TakeBytes(n, &bytes)) return false;
+    if (remaining() < n) return false;
     for (size_t i = 0; i < n; ++i) {
-      if (bytes[i] != 0) return false;
+      if (data_[pos_ + i] != 0) {
+        pos_ += i;
+        return false;
+      }
     }
+    pos_ += n;
     return true;
   }
   bool TakeItemHead(uint16_t type, uint16_t length) noexcept {
+    const size_t start = pos_;
     uint16_t t = 0, l = 0;
-    return Take16(&t) && Take16(&l) && t == type && l == length;
+    if (Take16(&t) && Take16(&l) && t == type && l == length) return true;
+    pos_ = start;
+    return false;
   }
 
  private:
@@ -121,14 +127,24 @@ bool SectionsFit(const Sections& s, size_t items_end, size_t size) {
 
 }  // namespace
 
-uint32_t DecodeControlFile(const uint8_t* data, size_t size, ControlFile* file) noexcept {
+uint32_t DecodeControlFile(const uint8_t* data, size_t size, ControlFile* file, size_t* error_at) noexcept {
+  *error_at = 0;
   if (data == nullptr && size > 0) return ERR_CONTROL_FILE;
   try {
     Cursor c(data, size);
     ControlFile f;
-    // A posted message always has at least one recipient.
-    if (!DecodeLeadingItems(c, &f) || !DecodeAddressRecords(c, &f) || f.addresses.empty() ||
-        !SectionsFit(f.sections, c.position(), size)) {
+    if (!DecodeLeadingItems(c, &f) || !DecodeAddressRecords(c, &f)) {
+      *error_at = c.position();
+      return ERR_CONTROL_FILE;
+    }
+    // A posted message always has at least one recipient, and its sections are where
+    // items 4 and 5 say.
+    if (f.addresses.empty()) {
+      *error_at = c.position() - kEndMarkSize;
+      return ERR_CONTROL_FILE;
+    }
+    if (!SectionsFit(f.sections, c.position(), size)) {
+      *error_at = kSectionItemsOffset;
       return ERR_CONTROL_FILE;
     }
     *file = std::move(f);
@@ -136,6 +152,11 @@ uint32_t DecodeControlFile(const uint8_t* data, size_t size, ControlFile* file) 
   } catch (const std::bad_alloc&) {
     return ERROR_NOT_ENOUGH_MEMORY;
   }
+}
+
+uint32_t DecodeControlFile(const uint8_t* data, size_t size, ControlFile* file) noexcept {
+  size_t error_at = 0;
+  return DecodeControlFile(data, size, file, &error_at);
 }
 
 uint32_t ReadControlFile(const char* path, ControlFileContents* contents) noexcept {

@@ -18,6 +18,11 @@ namespace pellam::control {
 // ERROR_NOT_ENOUGH_MEMORY. `*file` is filled only on success.
 uint32_t DecodeControlFile(const uint8_t* data, size_t size, ControlFile* file) noexcept;
 
+// As above; on ERR_CONTROL_FILE `*error_at` receives the offset at which reading
+// stopped: the item or non-zero reserved byte that does not fit the layout, or the
+// end of the bytes, so that a log can say where a file went wrong.
+uint32_t DecodeControlFile(const uint8_t* data, size_t size, ControlFile* file, size_t* error_at) noexcept;
+
 // A control file read whole: its items, and its two sections as views into `bytes`.
 struct ControlFileContents {
   ControlFile items;

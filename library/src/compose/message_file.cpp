@@ -1,9 +1,10 @@
-// Writes and copies into the control file, each checked against the 32-bit offsets
-// the file's items can hold.
+// Writes and copies into the control file, each checked against the size the service
+// accepts (well inside the 32-bit offsets the file's items can hold).
 #include "compose/message_file.h"
 
 #include <algorithm>
 
+#include "compose/control_file_format.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -25,7 +26,7 @@ uint32_t MessagePosition(const MailMessage* m, uint32_t* offset) {
 uint32_t WriteToMessage(MailMessage* m, const void* data, size_t size, uint32_t too_large) {
   uint32_t position = 0;
   if (uint32_t code = MessagePosition(m, &position)) return code;
-  if (size > UINT32_MAX - position) return too_large;
+  if (position > control::kMaxControlFileSize || size > control::kMaxControlFileSize - position) return too_large;
   if (size == 0) return 0;
   if (!platform::WriteFile(m->file, data, static_cast<uint32_t>(size))) return platform::GetLastError();
   return 0;

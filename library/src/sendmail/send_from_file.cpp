@@ -1,9 +1,14 @@
 // SendMailMessageFromFile: a prepared message in a file. The header section is read
-// in rounds into a buffer that grows by 1024 bytes whenever an unfinished line fills
-// it, the collector keeping its current header between rounds; the rest of the file
-// is then copied as the text, from the first byte after the empty line.
+// in rounds into a buffer that grows (by 1024 bytes, then by doubling) whenever an
+// unfinished line fills it, the collector keeping its current header between rounds;
+// the rest of the file is then copied as the text, from the first byte after the
+// empty line. The buffer stops growing at the largest control file that could be
+// posted: a file that never ends its header section (a device of endless bytes)
+// fails there, not at 4 GiB.
+#include <algorithm>
 #include <cstring>
 
+#include "compose/control_file_format.h"
 #include "platform/files.h"
 #include "sendmail/one_shot.h"
 
@@ -22,12 +27,15 @@ struct ReadBuffer {
   ReadBuffer& operator=(const ReadBuffer&) = delete;
   ~ReadBuffer() { FreeMem(data); }
 
+  // Rounds of 1024 bytes at first; a line that keeps growing doubles the buffer, so
+  // that a long one costs a few copies rather than one per kilobyte.
   bool Grow() {
-    if (capacity > UINT32_MAX - kReadRound) return false;
-    auto* grown = static_cast<char*>(ReallocMem(data, capacity + kReadRound));
+    if (capacity >= control::kMaxControlFileSize) return false;
+    const uint32_t wanted = std::min(std::max(capacity + kReadRound, capacity * 2), control::kMaxControlFileSize);
+    auto* grown = static_cast<char*>(ReallocMem(data, wanted));
     if (grown == nullptr) return false;
     data = grown;
-    capacity += kReadRound;
+    capacity = wanted;
     return true;
   }
 };

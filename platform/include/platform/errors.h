@@ -54,6 +54,7 @@ inline constexpr uint32_t ERROR_CANTREAD = 1012;
 inline constexpr uint32_t ERROR_CANTWRITE = 1013;
 inline constexpr uint32_t ERROR_KEY_DELETED = 1018;
 inline constexpr uint32_t ERROR_INVALID_SERVICE_CONTROL = 1052;
+inline constexpr uint32_t ERROR_PROCESS_ABORTED = 1067;
 inline constexpr uint32_t ERROR_SERVICE_REQUEST_TIMEOUT = 1053;
 inline constexpr uint32_t ERROR_SERVICE_ALREADY_RUNNING = 1056;
 inline constexpr uint32_t ERROR_INVALID_SERVICE_ACCOUNT = 1057;

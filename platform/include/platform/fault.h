@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace platform::fault {
 
@@ -23,12 +24,19 @@ enum class Op : unsigned {
   RegRead,    // registry queries
   RegWrite,   // registry writes: set, delete, create key
   Account,    // account look-ups
+  Walk,       // each step of a walk inside a directory a user controls (safe_open.h)
+  Child,      // starting a child process that acts for a user (user_child.h)
   Count
 };
 
 // Arms `op`: its nth call from now (1 = the next) fails with `code`; with `repeat`
 // every call from the nth on fails. Arming again replaces the earlier plan for `op`.
 void FailNth(Op op, unsigned nth, uint32_t code, bool repeat = false) noexcept;
+
+// Runs `action` at the top of the nth call of `op` from now, before the call does
+// anything: a test's way to act between one step and the next (swap a checked file
+// for a link, say) without hoping to win a race. Cleared by Clear.
+void RunBeforeNth(Op op, unsigned nth, std::function<void()> action);
 
 // Disarms every operation and zeroes the counters.
 void Clear() noexcept;

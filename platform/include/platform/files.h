@@ -25,7 +25,8 @@ enum Disposition : unsigned {
 enum Whence : unsigned { kBegin = 0, kCurrent = 1, kEnd = 2 };
 
 // Opens or creates a file; kInvalidFile on failure. New files get mode 0600 & ~umask
-// unless `mode` is given. Directories cannot be opened (ERROR_ACCESS_DENIED), nor can
+// unless `mode` is given. Directories, FIFOs and sockets cannot be opened
+// (ERROR_ACCESS_DENIED; the open itself never waits on a FIFO), nor can
 // a symbolic link at the last name be opened for writing (ERROR_ACCESS_DENIED), so
 // that a privileged writer in a user's folder is never sent elsewhere. kCreateAlways
 // and kTruncateExisting need write access and truncate only once the lock is held.

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -246,6 +249,31 @@ QPixmap Screen(QWidget& frame, QWidget* dialog) {
   QPainter painter(&picture);
   painter.drawPixmap(dialog->mapToGlobal(QPoint(0, 0)) - frame.mapToGlobal(QPoint(0, 0)), dialog->grab());
   return picture;
+}
+
+TEST_F(QtDialogs, ScreenshotOfTheProgressNote) {
+  const char* dir = std::getenv("PELLAM_SCREENSHOT_DIR");
+  if (dir == nullptr) GTEST_SKIP() << "set PELLAM_SCREENSHOT_DIR to save screenshots";
+  front_end_->frame().resize(1024, 768);
+  Toolkit toolkit(*front_end_);
+  ASSERT_TRUE(toolkit.DoDialog(5000, DialogProc::kModeless));
+  // Taken at once, as the blocking work that follows a note would leave the screen.
+  const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+  const std::string path = std::string(dir) + "/setup-note.png";
+  EXPECT_TRUE(screen.save(QString::fromStdString(path)));
+  auto notes = front_end_->frame().findChildren<SetupDialog*>("dialog5000");
+  ASSERT_EQ(notes.size(), 1);
+  auto* text = notes[0]->findChild<QLabel*>();
+  ASSERT_NE(text, nullptr);
+  const QRect area = QRect(text->mapToGlobal(QPoint(0, 0)), text->size()).intersected(screen.rect());
+  ASSERT_FALSE(area.isEmpty());
+  const QColor ground = screen.pixelColor(area.topLeft());
+  int drawn = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) drawn += screen.pixelColor(x, y) != ground ? 1 : 0;
+  }
+  EXPECT_GT(drawn, 100) << "the note's text is on the screen";
+  toolkit.KillDialogs();
 }
 
 TEST_F(QtDialogs, ScreenshotsOfTheWelcomeAndDirectoryDialogs) {

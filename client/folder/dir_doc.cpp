@@ -2,13 +2,18 @@
 // close that may remove an empty folder.
 #include "folder/dir_doc.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 #include "app/dest_folder_dlg.h"
+#include "app/dir_watcher.h"
 #include "app/mail_app.h"
 #include "app/resource_ids.h"
 #include "folder/entry_reader.h"
 #include "framework/message_box.h"
 #include "framework/wait_cursor.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/find.h"
 #include "platform/paths.h"
 
@@ -26,6 +31,8 @@ CDirDoc::CDirDoc() {
       kCmdMoveContents, [this] { MoveAllMessages(); },
       [this](fw::CommandState& state) { state.enabled = !FolderIsEmpty(); });
 }
+
+CDirDoc::~CDirDoc() = default;
 
 bool CDirDoc::OnNewDocument() {
   // Folder windows open on a directory only; the status is the system's own code 16.
@@ -46,7 +53,18 @@ bool CDirDoc::OnOpenDocument(const std::string& path) {
   }
   folderPath_ = std::string(full, length) + "/";
   kind_ = FolderKindOf(CMailApp::Get(), folderPath_);
+  // Watching starts before the listing, so that nothing arriving meanwhile is missed.
+  // A folder that cannot be watched still opens; Refresh brings it up to date.
+  watcher_ = std::make_unique<DirWatcher>();
+  watcher_->Watch({folderPath_}, true, [this](const std::vector<DirChange>& changes, bool lost, bool) {
+    if (lost) {
+      Refresh();
+    } else {
+      ApplyChanges(changes);
+    }
+  });
   if (!Load()) {
+    watcher_.reset();
     folderPath_.clear();
     return false;
   }
@@ -88,6 +106,55 @@ bool CDirDoc::Load() {
 void CDirDoc::Refresh() {
   Load();
   UpdateAllViews(nullptr, 0);
+}
+
+bool CDirDoc::followsDisk() const { return watcher_ != nullptr && watcher_->IsWatching(); }
+
+void CDirDoc::ApplyChanges(const std::vector<DirChange>& changes) {
+  changedEntries_.clear();
+  CMailApp& app = CMailApp::Get();
+  // A name changed several times in one burst counts once, as it stands at the end.
+  std::unordered_map<std::string, std::size_t> last;
+  for (std::size_t i = 0; i < changes.size(); ++i) last[changes[i].name] = i;
+  // A burst (a whole folder moved in) finds its entries by name rather than by a
+  // search of the list for each.
+  std::unordered_map<std::string, int> byName;
+  if (last.size() > 8) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) byName.emplace(entries_[i].fileName, static_cast<int>(i));
+  }
+  const auto find = [&](const std::string& name) {
+    if (byName.empty()) return IndexOf(folderPath_ + name);
+    const auto it = byName.find(name);
+    return it != byName.end() ? it->second : -1;
+  };
+  std::vector<char> buffer;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const DirChange& change = changes[i];
+    if (last[change.name] != i || change.directory || !platform::MatchName("*.mai", change.name.c_str())) continue;
+    const std::string path = folderPath_ + change.name;
+    int index = find(change.name);
+    if (change.present) {
+      if (platform::GetFileAttributes(path.c_str()) == platform::kInvalidAttributes) continue;  // gone again
+      if (index < 0) {
+        entries_.push_back(NewListedEntry(change.name, app.FindOpenDocument(path) != nullptr));
+        index = count() - 1;
+        if (!byName.empty()) byName.emplace(change.name, index);
+      } else if (!IsLiveEntry(entries_[static_cast<std::size_t>(index)].state)) {
+        entries_[static_cast<std::size_t>(index)].state = kEntryListed;  // back again
+      }
+      ReadEntryHeaders(folderPath_, &entries_[static_cast<std::size_t>(index)], &buffer);
+    } else {
+      // Moves and deletions of this client have marked their entries already.
+      if (index < 0 || !IsLiveEntry(entries_[static_cast<std::size_t>(index)].state)) continue;
+      entries_[static_cast<std::size_t>(index)].state = kEntryMoved;
+    }
+    changedEntries_.push_back(index);
+  }
+  if (changedEntries_.empty()) return;
+  std::sort(changedEntries_.begin(), changedEntries_.end());
+  changedEntries_.erase(std::unique(changedEntries_.begin(), changedEntries_.end()), changedEntries_.end());
+  emptyCheckedAt_.reset();
+  UpdateAllViews(nullptr, kHintEntriesChanged);
 }
 
 const MessageEntry& CDirDoc::GetEntry(int index) const {

@@ -1,25 +1,35 @@
 // CDirDoc, the document of a folder window (template 130): the folder's message files
 // in the order the directory listing gave them, with the headers the list shows and
-// each message's state. The document never changes its files: moves and deletions are
+// each message's state, kept in step with the disk by a change notification. The
+// document never changes its files: moves and deletions are
 // the application's folder operations, which report back through the listeners.
 // Holds no widget, so tests drive it without a window.
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/mailbox_listeners.h"
+#include "monitor/change_watch.h"
 #include "folder/folder_kind.h"
 #include "folder/message_entry.h"
 #include "framework/document.h"
 
 namespace pelldesk {
 
+class DirWatcher;
+
+// The update hint after the folder changed on disk: the entries changedEntries()
+// names were added or changed in place; no entry moved.
+inline constexpr long kHintEntriesChanged = -1;
+
 class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntryListener {
  public:
   CDirDoc();
+  ~CDirDoc() override;
 
   bool OnNewDocument() override;
   bool OnOpenDocument(const std::string& path) override;
@@ -29,6 +39,15 @@ class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntr
 
   // Loads the folder again and tells the views to start from scratch (hint 0).
   void Refresh();
+
+  // Follows changes of the folder on disk, as its watch reports them: a message file
+  // that arrives is added at the end (only its headers are read), one that is written
+  // again is read again, one that goes away is shown moved. Tells the views with
+  // kHintEntriesChanged when an entry changed.
+  void ApplyChanges(const std::vector<DirChange>& changes);
+  // The entries the last ApplyChanges added or changed, in ascending order.
+  const std::vector<int>& changedEntries() const { return changedEntries_; }
+  bool followsDisk() const;
 
   // The folder's path ending in "/"; empty after a failed open.
   const std::string& folderPath() const { return folderPath_; }
@@ -67,6 +86,8 @@ class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntr
   FolderKind kind_ = FolderKind::Other;
   CloseReason closeReason_ = CloseReason::None;
   std::vector<MessageEntry> entries_;
+  std::vector<int> changedEntries_;
+  std::unique_ptr<DirWatcher> watcher_;
   bool closing_ = false;
   // Set when the folder operations report the removal this document's close asked for.
   bool removedByOwnClose_ = false;

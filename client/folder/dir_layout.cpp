@@ -46,37 +46,60 @@ int WidestOf(const QFontMetrics& metrics, const std::vector<RowTexts>& rows, Mem
 
 }  // namespace
 
-DirLayout ComputeDirLayout(const QFontMetrics& metrics, const std::vector<RowTexts>& rows, bool printing,
-                           QSize imageSize) {
+namespace {
+
+struct ColumnWidths {
+  int number, date, time, from, subject;
+};
+
+ColumnWidths WidestTexts(const QFontMetrics& metrics, const std::vector<RowTexts>& rows, const ColumnWidths& least) {
+  return ColumnWidths{WidestOf(metrics, rows, &RowTexts::number, least.number),
+                      WidestOf(metrics, rows, &RowTexts::date, least.date),
+                      WidestOf(metrics, rows, &RowTexts::time, least.time),
+                      WidestOf(metrics, rows, &RowTexts::from, least.from),
+                      WidestOf(metrics, rows, &RowTexts::subject, least.subject)};
+}
+
+DirLayout PlaceColumns(const QFontMetrics& metrics, const ColumnWidths& widths, bool printing, QSize imageSize) {
   DirLayout layout;
   layout.printing = printing;
   int height = metrics.height() + std::max(metrics.leading(), 0);
   if (!printing) height = std::max(height, imageSize.height());
   layout.rowHeight = height;
-
   const int x = metrics.horizontalAdvance(QLatin1Char('X'));
   layout.x = x;
-  const int number = WidestOf(metrics, rows, &RowTexts::number, metrics.horizontalAdvance(QStringLiteral("Msg")));
-  const int date = WidestOf(metrics, rows, &RowTexts::date, 4 * x);
-  const int time = WidestOf(metrics, rows, &RowTexts::time, 4 * x);
-  const int from = WidestOf(metrics, rows, &RowTexts::from, 16 * x);
-  const int subject = WidestOf(metrics, rows, &RowTexts::subject, 32 * x);
 
   int left = x / 2;
-  layout.number = Span(left, number, height);
-  left = layout.number.left() + number;
+  layout.number = Span(left, widths.number, height);
+  left = layout.number.left() + widths.number;
   if (printing) {
     layout.icon = Span(left, 0, height);
   } else {
     layout.icon = Span(left + x, imageSize.width(), height);
     left = layout.icon.left() + imageSize.width();
   }
-  layout.date = Span(left + 2 * x, date, height);
-  layout.time = Span(layout.date.left() + date + x, time, height);
-  layout.from = Span(layout.time.left() + time + 2 * x, from, height);
-  layout.subject = Span(layout.from.left() + from + 2 * x, subject, height);
-  layout.row = Span(0, layout.subject.left() + subject + x / 2, height);
+  layout.date = Span(left + 2 * x, widths.date, height);
+  layout.time = Span(layout.date.left() + widths.date + x, widths.time, height);
+  layout.from = Span(layout.time.left() + widths.time + 2 * x, widths.from, height);
+  layout.subject = Span(layout.from.left() + widths.from + 2 * x, widths.subject, height);
+  layout.row = Span(0, layout.subject.left() + widths.subject + x / 2, height);
   return layout;
+}
+
+}  // namespace
+
+DirLayout ComputeDirLayout(const QFontMetrics& metrics, const std::vector<RowTexts>& rows, bool printing,
+                           QSize imageSize) {
+  const int x = metrics.horizontalAdvance(QLatin1Char('X'));
+  const ColumnWidths least{metrics.horizontalAdvance(QStringLiteral("Msg")), 4 * x, 4 * x, 16 * x, 32 * x};
+  return PlaceColumns(metrics, WidestTexts(metrics, rows, least), printing, imageSize);
+}
+
+DirLayout WidenDirLayout(const DirLayout& layout, const QFontMetrics& metrics, const std::vector<RowTexts>& rows,
+                         QSize imageSize) {
+  const ColumnWidths now{layout.number.width(), layout.date.width(), layout.time.width(), layout.from.width(),
+                         layout.subject.width()};
+  return PlaceColumns(metrics, WidestTexts(metrics, rows, now), layout.printing, imageSize);
 }
 
 DirScrollSizes ComputeDirScrollSizes(const DirLayout& layout, int rowCount) {

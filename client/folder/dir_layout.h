@@ -32,6 +32,11 @@ struct DirScrollSizes {
 DirLayout ComputeDirLayout(const QFontMetrics& metrics, const std::vector<RowTexts>& rows, bool printing,
                            QSize imageSize);
 
+// `layout` (made with the same font) with its columns widened for `rows` as well: the
+// lines that arrived since, without measuring the others again.
+DirLayout WidenDirLayout(const DirLayout& layout, const QFontMetrics& metrics, const std::vector<RowTexts>& rows,
+                         QSize imageSize);
+
 // The whole list (at least four rows high), a tenth of its width and ten rows per
 // page, a tenth of its width and one row per line.
 DirScrollSizes ComputeDirScrollSizes(const DirLayout& layout, int rowCount);

@@ -53,18 +53,37 @@ ListingPrint::ListingPrint(const CDirDoc& doc, QPaintDevice& device, const std::
     : doc_(doc), font_(printerFont ? QFont(*printerFont, &device) : QFont(QFont(), &device)) {
   rows_.reserve(static_cast<std::size_t>(doc.count()));
   for (int i = 0; i < doc.count(); ++i) rows_.push_back(RowTextsOf(doc.GetEntry(i)));
-  layout_ = ComputeDirLayout(QFontMetrics(font_, &device), rows_, true, QSize());
+  const QFontMetrics metrics(font_, &device);
+  layout_ = ComputeDirLayout(metrics, rows_, true, QSize());
   rowsPerPage_ = RowsPerPage(device.height(), layout_.rowHeight);
+  FitToPage(metrics, device.width());
+}
+
+void ListingPrint::FitToPage(const QFontMetrics& metrics, int pageWidth) {
+  pageWidth_ = pageWidth;
+  // The subject runs on to the right on the screen; on paper it ends at the margin,
+  // with an ellipsis where it was cut.
+  if (layout_.subject.right() < pageWidth) return;
+  layout_.subject.setRight(std::max(pageWidth - 1, layout_.subject.left()));
+  layout_.row.setRight(pageWidth - 1);
+  const int room = layout_.subject.width();
+  for (RowTexts& row : rows_) {
+    if (metrics.horizontalAdvance(row.subject) > room) row.subject = metrics.elidedText(row.subject, Qt::ElideRight, room);
+  }
 }
 
 void ListingPrint::PrintPage(QPainter& painter, int page) const {
   const int h = layout_.rowHeight;
   const int pages = pageCount();
+  painter.save();
+  // Nothing reaches past the paper's printable width, whatever a column holds.
+  painter.setClipRect(QRect(0, 0, pageWidth_, painter.device()->height()));
   painter.setFont(font_);
   painter.setPen(Qt::black);
-  const QRect titleLine(0, 0, layout_.row.width(), h);
-  painter.drawText(titleLine, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
-                   fw::ToQt(PageTitle(doc_.title(), page, pages)));
+  const QRect titleLine(0, 0, pageWidth_, h);
+  const QString title = QFontMetrics(font_, painter.device()).elidedText(fw::ToQt(PageTitle(doc_.title(), page, pages)),
+                                                                        Qt::ElideRight, pageWidth_);
+  painter.drawText(titleLine, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, title);
 
   const RowColours ink{Qt::black, Qt::white};
   RowTexts heading;
@@ -81,6 +100,7 @@ void ListingPrint::PrintPage(QPainter& painter, int page) const {
   for (int i = first; i < end; ++i, top += h) {
     DrawDirRow(painter, layout_, top, rows_[static_cast<std::size_t>(i)], kEntryListed, ink, nullptr);
   }
+  painter.restore();
 }
 
 bool PrintListing(QPrinter& printer, const CDirDoc& doc, const std::optional<QFont>& printerFont) {

@@ -1,7 +1,8 @@
 // Printing a folder list: a title on each page ("Listing of Pellam folder ..." with
 // the page number when there is more than one page), a heading row and the lines in
 // the columns of a layout made for the printer, without state pictures. A page always
-// holds at least one line, however small the paper, so printing always ends.
+// holds at least one line, however small the paper, so printing always ends, and
+// nothing is drawn past the paper's right edge.
 #pragma once
 
 #include <QFont>
@@ -42,16 +43,23 @@ class ListingPrint {
   int rowsPerPage() const { return rowsPerPage_; }
   int pageCount() const { return PageCount(static_cast<int>(rows_.size()), rowsPerPage_); }
   QFont font() const { return font_; }
+  // The lines as printed: subjects too long for the paper end in an ellipsis.
+  const std::vector<RowTexts>& rows() const { return rows_; }
+  int pageWidth() const { return pageWidth_; }
 
   // Page `page` (1 for the first) on a painter that paints on the device.
   void PrintPage(QPainter& painter, int page) const;
 
  private:
+  // Ends the subject column, and cuts the subjects, at the page's right edge.
+  void FitToPage(const QFontMetrics& metrics, int pageWidth);
+
   const CDirDoc& doc_;
   QFont font_;
   std::vector<RowTexts> rows_;
   DirLayout layout_;
   int rowsPerPage_ = 1;
+  int pageWidth_ = 0;
 };
 
 // Prints every page of the list; false when the printer cannot be painted on.

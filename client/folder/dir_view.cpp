@@ -2,6 +2,8 @@
 #include "folder/dir_view.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -13,7 +15,9 @@
 #include <algorithm>
 
 #include "app/dest_folder_dlg.h"
+#include "app/list_keys.h"
 #include "app/mail_app.h"
+#include "app/not_found.h"
 #include "app/resource_ids.h"
 #include "folder/dir_doc.h"
 #include "folder/dir_frame.h"
@@ -22,6 +26,7 @@
 #include "folder/find_dialog.h"
 #include "framework/commands.h"
 #include "framework/message_box.h"
+#include "framework/text.h"
 #include "framework/wait_cursor.h"
 
 namespace pelldesk {
@@ -91,8 +96,44 @@ void CDirView::OnUpdate(fw::View*, long hint, const std::string*) {
       selectedPath_.clear();
     }
     viewport()->update();
+  } else if (doc != nullptr && hint == kHintEntriesChanged) {
+    UpdateRows(doc->changedEntries());
   } else if (doc != nullptr && hint >= 1 && hint <= doc->count()) {
     RepaintRow(static_cast<int>(hint - 1));
+  }
+}
+
+void CDirView::UpdateRows(const std::vector<int>& changed) {
+  const CDirDoc* doc = dirDoc();
+  if (doc == nullptr || rowHeight_ <= 0) {
+    Layout();
+    viewport()->update();
+    return;
+  }
+  const int count = doc->count();
+  rows_.resize(static_cast<std::size_t>(count));
+  std::vector<RowTexts> fresh;
+  fresh.reserve(changed.size());
+  for (int index : changed) {
+    if (index < 0 || index >= count) continue;
+    rows_[static_cast<std::size_t>(index)] = RowTextsOf(doc->GetEntry(index));
+    fresh.push_back(rows_[static_cast<std::size_t>(index)]);
+    // A line that can no longer be moved or deleted cannot stay selected.
+    if (index == selection_ && !IsLiveEntry(doc->GetEntry(index).state)) Select(-1);
+  }
+  // Only the changed lines are measured; the columns grow for them, the rest stays.
+  const DirLayout widened = WidenDirLayout(layout_, QFontMetrics(DisplayFont()), fresh, pictures_.size());
+  const bool moved = widened.row != layout_.row;  // any column that grew makes the line longer
+  layout_ = widened;
+  sizes_ = ComputeDirScrollSizes(layout_, count);
+  UpdateScrollBars();
+  if (CDirFrame* frame = dirFrame(); frame != nullptr && moved) {
+    frame->PlaceHeaders({layout_.number.left(), layout_.date.left(), layout_.from.left(), layout_.subject.left()});
+  }
+  if (moved) {
+    viewport()->update();
+  } else {
+    for (int index : changed) RepaintRow(index);
   }
 }
 
@@ -180,8 +221,37 @@ void CDirView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CDirView::mouseDoubleClickEvent(QMouseEvent* event) {
-  // Not passed on: the base would take the second click for a press and deselect.
-  if (event->button() == Qt::LeftButton) OpenSelected();
+  // The first click of a double click on the selected line cleared the selection: the
+  // line under the pointer is what opens. Not passed on: the base would take the
+  // second click for a press and deselect.
+  const CDirDoc* doc = dirDoc();
+  if (event->button() != Qt::LeftButton || rowHeight_ <= 0 || doc == nullptr) return;
+  const int row = DirRowAt(event->position().toPoint().y(), verticalScrollBar()->value(), rowHeight_);
+  if (row < 0 || row >= doc->count() || !IsLiveEntry(doc->GetEntry(row).state)) return;
+  Select(row);
+  OpenSelected();
+}
+
+void CDirView::keyPressEvent(QKeyEvent* event) {
+  const CDirDoc* doc = dirDoc();
+  if (doc == nullptr || rowHeight_ <= 0 || (event->modifiers() & ~Qt::KeypadModifier) != 0) {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  const int page = std::max(viewport()->height() / rowHeight_, 1);
+  const ListKeyResult result = ListKeyOf(event->key(), selection_, doc->count(), page,
+                                         [doc](int row) { return IsLiveEntry(doc->GetEntry(row).state); });
+  switch (result.action) {
+    case ListKeyAction::None: QAbstractScrollArea::keyPressEvent(event); return;
+    case ListKeyAction::Select:
+      Select(result.row);
+      verticalScrollBar()->setValue(ScrollValueToShow(result.row * rowHeight_, rowHeight_,
+                                                      verticalScrollBar()->value(), viewport()->height()));
+      break;
+    case ListKeyAction::Open: OpenSelected(); break;
+    case ListKeyAction::Delete: ExecuteCommand(kCmdDelete); break;
+  }
+  event->accept();
 }
 
 void CDirView::resizeEvent(QResizeEvent* event) {
@@ -243,12 +313,14 @@ void CDirView::OnFindDialogNext() {
   find.matchCase = dialog->matchCase();
   find.searchDown = dialog->searchDown();
   find.matchIn = dialog->matchIn();
-  if (!storable || !Search(find.findWhat, find.searchDown, find.matchCase, find.matchIn)) QApplication::beep();
+  if (!storable || !Search(find.findWhat, find.searchDown, find.matchCase, find.matchIn)) {
+    SignalNotFound(dialog->textBox()->text());
+  }
 }
 
 void CDirView::FindNext() {
   const FindState& find = SharedFindState();
-  if (!Search(find.findWhat, find.searchDown, find.matchCase, find.matchIn)) QApplication::beep();
+  if (!Search(find.findWhat, find.searchDown, find.matchCase, find.matchIn)) SignalNotFound(fw::ToQt(find.findWhat));
 }
 
 bool CDirView::Search(const std::string& text, bool down, bool matchCase, int matchIn) {

@@ -1,7 +1,7 @@
 // CDirView, the view of a folder window: one line per message file with its number,
 // state picture, receive date and time, sender and subject, in the document's order.
 // A click selects a live line (or clears the selection), a double click opens the
-// message, Move and Delete act on the selected message through the folder operations,
+// message, the keys move the selection, open and delete (list_keys.h), Move and Delete act on the selected message through the folder operations,
 // Find searches the senders or subjects, and the list prints with print preview.
 #pragma once
 
@@ -31,7 +31,8 @@ class CDirView : public QAbstractScrollArea, public fw::View {
   CDirDoc* dirDoc() const;
 
   void OnInitialUpdate() override;
-  // Hint 0: a new layout and a full repaint; hint n > 0: line n - 1 only.
+  // Hint 0: a new layout and a full repaint; hint n > 0: line n - 1 only;
+  // kHintEntriesChanged: the document's changed entries only.
   void OnUpdate(fw::View* sender, long hint, const std::string* text) override;
 
   // Selects entry `index` (-1: none), repainting the lines concerned.
@@ -58,6 +59,7 @@ class CDirView : public QAbstractScrollArea, public fw::View {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void showEvent(QShowEvent* event) override;
@@ -66,6 +68,8 @@ class CDirView : public QAbstractScrollArea, public fw::View {
   QFont DisplayFont() const;
   CDirFrame* dirFrame() const;
   void Layout();
+  // The lines of `changed` read again and the columns widened for them.
+  void UpdateRows(const std::vector<int>& changed);
   void UpdateScrollBars();
   void RepaintRow(int index);
   void ShrinkFrameToFit();

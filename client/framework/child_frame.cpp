@@ -67,14 +67,32 @@ void ChildFrame::ActivateFrame(int show_command) {
   if (view_ != nullptr && view_->widget() != nullptr) view_->widget()->setFocus();
 }
 
+ChildFrame* ChildFrame::LastActiveSibling() const {
+  QMdiArea* area = mdiArea();
+  if (area == nullptr) return nullptr;
+  const QList<QMdiSubWindow*> history = area->subWindowList(QMdiArea::ActivationHistoryOrder);
+  for (auto it = history.rbegin(); it != history.rend(); ++it) {
+    auto* frame = qobject_cast<ChildFrame*>(*it);
+    if (frame != nullptr && frame != this && !frame->IsDestroying() && !frame->isHidden()) return frame;
+  }
+  return nullptr;
+}
+
 void ChildFrame::DestroyFrame() {
   if (destroying_) return;
+  // Chosen before the frame goes, while the history still says who came before it;
+  // left to itself the area would activate the oldest window and drop the maximised
+  // state.
+  QMdiArea* area = mdiArea();
+  ChildFrame* next = area != nullptr && area->currentSubWindow() == this ? LastActiveSibling() : nullptr;
+  const bool maximized = isMaximized();
   destroying_ = true;
   if (view_ != nullptr) {
     if (Document* doc = view_->document()) doc->RemoveView(view_);
   }
   hide();
-  if (QMdiArea* area = mdiArea()) area->removeSubWindow(this);
+  if (area != nullptr) area->removeSubWindow(this);
+  if (next != nullptr) next->ActivateFrame(maximized ? SW_SHOWMAXIMIZED : -1);
   deleteLater();
 }
 

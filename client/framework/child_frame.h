@@ -52,6 +52,9 @@ class ChildFrame : public QMdiSubWindow, public CommandTarget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // The other child that was active most recently, or null.
+  ChildFrame* LastActiveSibling() const;
+
   View* view_ = nullptr;
   DocTemplate* template_ = nullptr;
   bool destroying_ = false;

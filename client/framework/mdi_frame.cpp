@@ -3,16 +3,19 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 
 #include "framework/application.h"
 #include "framework/child_frame.h"
+#include "framework/child_placement.h"
 #include "framework/commands.h"
 #include "framework/doc_template.h"
 #include "framework/document.h"
@@ -43,6 +46,8 @@ MdiFrame::MdiFrame(Application& app, const UiResources& resources, int default_m
     : app_(app), mdi_(new QMdiArea(this)), router_([this] { return Chain(); }),
       default_menu_(default_menu) {
   setCentralWidget(mdi_);
+  // Closing a window goes back to the one the user came from, not to the oldest.
+  mdi_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
   BuildActions(resources);
   BuildMenus(resources);
   ShowMenu(default_menu);
@@ -131,7 +136,14 @@ std::vector<ChildFrame*> MdiFrame::Children() const {
   return children;
 }
 
-void MdiFrame::AddChild(ChildFrame* frame) { mdi_->addSubWindow(frame); }
+void MdiFrame::AddChild(ChildFrame* frame) {
+  const int open = static_cast<int>(Children().size());
+  mdi_->addSubWindow(frame);
+  // The first windows open before the frame is shown: lay it out to know the area.
+  if (!isVisible() && layout() != nullptr) layout()->activate();
+  const int step = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
+  frame->setGeometry(DefaultChildGeometry(mdi_->contentsRect().size(), open, step));
+}
 
 void MdiFrame::BuildActions(const UiResources& resources) {
   auto make_action = [this](int id) {

@@ -37,10 +37,12 @@ PropertyPage* PropertySheet::activePage() const {
 
 void PropertySheet::Activate(int index) {
   if (index == active_ || index < 0 || index >= pageCount()) return;
-  if (PropertyPage* leaving = activePage(); leaving != nullptr && !leaving->OnKillActive()) {
-    QSignalBlocker block(tabs_);
+  // The tab widget has switched already. The page being left stays in view while it
+  // decides (it may ask a question), and the next one shows only once it is built.
+  QSignalBlocker block(tabs_);
+  if (PropertyPage* leaving = activePage()) {
     tabs_->setCurrentIndex(active_);
-    return;
+    if (!leaving->OnKillActive()) return;
   }
   active_ = index;
   PropertyPage* page = pages_[static_cast<std::size_t>(index)];
@@ -49,6 +51,7 @@ void PropertySheet::Activate(int index) {
     page->OnInitDialog();
   }
   page->OnSetActive();
+  tabs_->setCurrentIndex(index);
 }
 
 void PropertySheet::OnOkClicked() {

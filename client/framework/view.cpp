@@ -3,7 +3,9 @@
 
 #include <QWidget>
 
+#include "framework/child_frame.h"
 #include "framework/document.h"
+#include "framework/mdi_frame.h"
 
 namespace fw {
 
@@ -15,6 +17,13 @@ View::~View() {
     document_ = nullptr;
     doc->RemoveView(this);
   }
+}
+
+bool View::ExecuteCommand(int id) {
+  auto* main = frame_ != nullptr ? dynamic_cast<MdiFrame*>(frame_->window()) : nullptr;
+  if (main == nullptr || !main->router().Execute(id)) return false;
+  main->UpdateCommandUi();
+  return true;
 }
 
 void View::OnInitialUpdate() { OnUpdate(nullptr, 0, nullptr); }

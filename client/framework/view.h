@@ -22,6 +22,10 @@ class View : public CommandTarget {
   Document* document() const { return document_; }
   ChildFrame* frame() const { return frame_; }
 
+  // Runs command `id` as its menu item would (through the main frame's router, when
+  // enabled there); true when it ran.
+  bool ExecuteCommand(int id);
+
   // Once, when the frame is first shown: the base asks for a full update.
   virtual void OnInitialUpdate();
   // The document changed (see Document::UpdateAllViews); the base repaints.

@@ -1,6 +1,7 @@
 // The main frame: creation, destruction and the New Mail command.
 #include "mainframe/main_frame.h"
 
+#include <QScreen>
 #include <QToolBar>
 
 #include <cstdio>
@@ -44,11 +45,19 @@ std::string NewMailPaneText(int count) {
                : std::string();
 }
 
+QRect FirstFrameGeometry(const QRect& available) {
+  const QSize size(available.width() * 7 / 8, available.height() * 7 / 8);
+  return QRect(available.topLeft() + QPoint((available.width() - size.width()) / 2,
+                                            (available.height() - size.height()) / 2),
+               size);
+}
+
 CMainFrame::CMainFrame(CMailApp& app)
     : fw::MdiFrame(app, ClientUiResources(), kMainFrameId), mailApp_(app) {
   setWindowTitle(fw::ToQt(kMainCaption));
   setWindowIcon(QIcon(QString(":/icons/%1.png").arg(kMainFrameId)));
-  resize(720, 520);
+  // Until a placement is saved: most of the screen, in its middle.
+  if (QScreen* screen = this->screen()) setGeometry(FirstFrameGeometry(screen->availableGeometry()));
 
   OnCommand(kCmdNewMail, [this] { OnNewMail(); });
   OnUpdate(kPaneNewMail, [this](fw::CommandState& state) { state.enabled = shownCount_ > 0; });

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QRect>
 
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ const std::vector<int>& ToolBarButtons();
 const std::vector<fw::Indicator>& StatusIndicators();
 // " %d new message%s waiting ", singular for one message.
 std::string NewMailPaneText(int count);
+// The frame's first geometry on a screen whose free area is `available` (the title bar
+// and the window manager's frame fit in the eighth left over).
+QRect FirstFrameGeometry(const QRect& available);
 
 class CMainFrame : public fw::MdiFrame {
   Q_OBJECT

@@ -9,6 +9,7 @@
 #include <climits>
 
 #include "app/mail_app.h"
+#include "app/not_found.h"
 #include "app/resource_ids.h"
 #include "framework/commands.h"
 #include "message/message_text.h"
@@ -194,7 +195,7 @@ void CMsgView::FindAgain() {
   if (LastSearch().what.isEmpty()) {
     ShowFindDialog(false);
   } else if (!FindInEditor(*this, LastSearch())) {
-    QApplication::beep();
+    SignalNotFound(LastSearch().what);
   }
 }
 

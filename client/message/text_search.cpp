@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QTextDocument>
 
+#include "app/not_found.h"
+
 namespace pelldesk {
 namespace {
 
@@ -147,17 +149,17 @@ void FindReplaceDialog::StoreState() {
 
 void FindReplaceDialog::OnFindNext() {
   StoreState();
-  if (!FindInEditor(editor_, LastSearch())) QApplication::beep();
+  if (!FindInEditor(editor_, LastSearch())) SignalNotFound(LastSearch().what);
 }
 
 void FindReplaceDialog::OnReplace() {
   StoreState();
-  if (!ReplaceInEditor(editor_, LastSearch())) QApplication::beep();
+  if (!ReplaceInEditor(editor_, LastSearch())) SignalNotFound(LastSearch().what);
 }
 
 void FindReplaceDialog::OnReplaceAll() {
   StoreState();
-  if (ReplaceAllInEditor(editor_, LastSearch()) == 0) QApplication::beep();
+  if (ReplaceAllInEditor(editor_, LastSearch()) == 0) SignalNotFound(LastSearch().what);
 }
 
 }  // namespace pelldesk

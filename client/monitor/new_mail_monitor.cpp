@@ -1,4 +1,4 @@
-// The monitor loop: watch, scan, report, wait.
+// The monitor loop: watch, scan, report, wait; while "new" is missing, wait for it.
 #include "monitor/new_mail_monitor.h"
 
 #include <poll.h>
@@ -43,6 +43,15 @@ int64_t LastWriteTime(const std::string& path, const platform::FindData& data) {
   return data.modified * 1000000000;  // gone since the listing: the listing's seconds
 }
 
+// "/home/u/mail/new/" gives "/home/u/mail".
+std::string ParentDirectory(const std::string& dir) {
+  std::string path = dir;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
 
 FolderScan ScanNewFolder(const std::string& dir, int64_t newest) {
@@ -68,17 +77,28 @@ FolderScan ScanNewFolder(const std::string& dir, int64_t newest) {
 uint32_t NewMailMonitor(MonitorShared& shared) {
   const std::string dir = shared.newFolderPath;
   ChangeWatch change;
+  // While "new" does not exist, the mail directory is watched for it to appear, so
+  // that a first message shows as soon as any other; the retry interval only bounds
+  // the wait when the mail directory cannot be watched either.
+  ChangeWatch parent;
   unsigned retry_delay = 0;
   bool stop = false;
   uint32_t error = 0;
   while (!stop) {
     error = 0;
     if (retry_delay != 0) {
-      Wake wake = WaitForChangeOrStop(-1, shared.stopEvent.fd(), static_cast<int>(retry_delay));
+      // Watching starts before "new" is looked for again, so that nothing slips by.
+      if (!parent.IsOpen() && parent.Open(ParentDirectory(dir)) == 0) {
+        retry_delay = 0;
+        continue;
+      }
+      Wake wake = WaitForChangeOrStop(parent.IsOpen() ? parent.fd() : -1, shared.stopEvent.fd(),
+                                      static_cast<int>(retry_delay));
       if (wake == Wake::Failed) {
         error = platform::GetLastError();
         break;
       }
+      if (wake == Wake::Change && !parent.Rearm()) parent.Close();  // gone: watched anew next time
       stop = wake == Wake::Stop;
       retry_delay = 0;
       continue;
@@ -93,6 +113,7 @@ uint32_t NewMailMonitor(MonitorShared& shared) {
         error = code;
         break;
       }
+      parent.Close();
     }
     // Re-armed before the scan rather than after it: a file that arrives while the
     // folder is being counted then wakes the next pass instead of being missed.
@@ -120,6 +141,7 @@ uint32_t NewMailMonitor(MonitorShared& shared) {
     break;
   }
   change.Close();
+  parent.Close();
   if (stop) return 0;
   shared.reportError("New mail notification isn't working.", error);
   return error;

@@ -1,7 +1,8 @@
 // The new-mail monitor: a thread that watches the "new" folder, counts its "*.mai"
 // files after every change, and reports to the user-interface thread, synchronously,
 // whenever the count differs from the last report or a file later than any seen before
-// has arrived. While "new" does not exist it looks again at every retry interval.
+// has arrived. While "new" does not exist it watches the mail directory for it (and
+// looks again at every retry interval, should that watch fail).
 #pragma once
 
 #include <cstdint>

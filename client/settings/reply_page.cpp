@@ -108,6 +108,7 @@ void CReplyPage::OnInitDialog() {
     textPath = directory + "autorep.txt";
     logPath = directory + "autorep.log";
     logExists = FileExists(logPath);
+    editorFallbacks = FallbackEditors(textPath);
   }
   CExchangePage::OnInitDialog();
   deleteLogBox_->setEnabled(logExists);
@@ -128,7 +129,7 @@ void CReplyPage::OnEdit() {
                                                     platform::kCreateNew));
   created.reset();
   const std::string directory = FieldText(profile.MailDirectory, sizeof profile.MailDirectory);
-  if (uint32_t status = StartTextEditor(editorProgram, textPath, directory)) {
+  if (uint32_t status = StartAnyTextEditor(editorProgram, editorFallbacks, textPath, directory)) {
     app_.ReportErrorNoArg("Cannot start Notepad.", status, fw::MB_ICONEXCLAMATION);
   }
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "pellam.h"
 #include "settings/exchange_page.h"
@@ -33,8 +34,10 @@ class CReplyPage : public CExchangePage {
   std::string textPath;
   std::string logPath;
   bool logExists = false;
-  // The editor the Edit button starts.
+  // The editor the Edit button starts, and what it tries when that cannot open the
+  // file (FallbackEditors, set by OnInitDialog).
   std::string editorProgram = kDesktopTextEditor;
+  std::vector<std::vector<std::string>> editorFallbacks;
 
   // The stored AutoReply value of a reply type.
   static int32_t AutoReplyValue(int replyType);

@@ -2,9 +2,14 @@
 // that waits for the end of the run.
 #include "tree/tree_doc.h"
 
+#include <algorithm>
+#include <map>
+
+#include "app/dir_watcher.h"
 #include "app/mail_app.h"
 #include "framework/commands.h"
 #include "framework/wait_cursor.h"
+#include "platform/find.h"
 
 namespace pelldesk {
 namespace {
@@ -34,12 +39,50 @@ CTreeDoc::CTreeDoc() {
       [](fw::CommandState& state) { state.enabled = ClientIsExiting(); });
 }
 
+CTreeDoc::~CTreeDoc() = default;
+
 bool CTreeDoc::OnNewDocument() {
   CMailApp::Get().ReportErrorNoArg("CTreeDoc::OnNewDocument()\r\nYou can't get here!", 16, 0);
   return false;
 }
 
-bool CTreeDoc::OnOpenDocument(const std::string& path) { return Build(path); }
+bool CTreeDoc::OnOpenDocument(const std::string& path) {
+  if (!Build(path)) return false;
+  WatchFolders();
+  return true;
+}
+
+void CTreeDoc::WatchFolders() {
+  if (!watcher_) watcher_ = std::make_unique<DirWatcher>();
+  watcher_->Watch(FolderPaths(), false,
+                  [this](const std::vector<DirChange>& changes, bool lost, bool alive) { ApplyChanges(changes, lost, alive); });
+}
+
+bool CTreeDoc::followsDisk() const { return watcher_ != nullptr && watcher_->IsWatching(); }
+
+void CTreeDoc::ApplyChanges(const std::vector<DirChange>& changes, bool lost, bool alive) {
+  // Messages come and go in the folders all the time; only folders change the tree,
+  // and a folder this client removed or replaced shows so already.
+  const bool news = std::any_of(changes.begin(), changes.end(), [this](const DirChange& change) {
+    // The build's own rule: folder names have no dot.
+    if (!change.directory || !platform::MatchName("*.", change.name.c_str())) return false;
+    const int index = IndexOf(change.dir + "/" + change.name);
+    return change.present ? index < 0 : index >= 0 && IsSelectable(tree_.entries[static_cast<std::size_t>(index)].state);
+  });
+  if (!news && !lost && alive) return;
+  std::map<std::string, FolderState> before;
+  for (const FolderEntry& entry : tree_.entries) before.emplace(entry.path, entry.state);
+  Build(pathName());
+  for (FolderEntry& entry : tree_.entries) {
+    const auto it = before.find(entry.path);
+    // A folder seen before stays seen; one shown gone is there again.
+    if (it != before.end() && it->second == FolderState::Seen && entry.state == FolderState::Listed) {
+      entry.state = FolderState::Seen;
+    }
+  }
+  WatchFolders();
+  UpdateAllViews(nullptr, 0);
+}
 
 bool CTreeDoc::OnSaveDocument(const std::string&) { return false; }
 
@@ -64,6 +107,7 @@ bool CTreeDoc::Build(const std::string& path) {
 
 void CTreeDoc::Refresh() {
   Build(pathName());
+  WatchFolders();
   UpdateAllViews(nullptr, 0);
 }
 

@@ -1,22 +1,28 @@
 // CTreeDoc, the document of the folder tree window (template 131): the folders of the
 // mail directory as built from disk, with the state of each line. Entries change only
-// by a build (opening the window, Refresh) and by the folder operations' notices; the
-// window refuses to close until the client is exiting. Holds no widget.
+// by a build (opening the window, Refresh, a folder made or removed on disk, which a
+// change notification reports) and by the folder operations' notices; the window
+// refuses to close until the client is exiting. Holds no widget.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/mailbox_listeners.h"
+#include "monitor/change_watch.h"
 #include "framework/document.h"
 #include "tree/folder_entry.h"
 #include "tree/folder_tree_builder.h"
 
 namespace pelldesk {
 
+class DirWatcher;
+
 class CTreeDoc : public fw::Document, public FolderTreeListener {
  public:
   CTreeDoc();
+  ~CTreeDoc() override;
 
   bool OnNewDocument() override;
   bool OnOpenDocument(const std::string& path) override;
@@ -27,6 +33,11 @@ class CTreeDoc : public fw::Document, public FolderTreeListener {
   // Builds the tree again from the document's path name and tells the views (hint 0).
   // Refresh, command 32785, reaches it through the view.
   void Refresh();
+
+  // Follows a change on disk: when a folder appeared or went away anywhere in the
+  // tree, builds it again, each folder that stays keeping its state (hint 0).
+  void ApplyChanges(const std::vector<DirChange>& changes, bool lost, bool alive);
+  bool followsDisk() const;
 
   int count() const { return static_cast<int>(tree_.entries.size()); }
   int maxDepth() const { return tree_.maxDepth; }
@@ -46,8 +57,11 @@ class CTreeDoc : public fw::Document, public FolderTreeListener {
   // The entry whose path is `path` exactly, or -1.
   int IndexOf(const std::string& path) const;
   bool Build(const std::string& path);
+  // Watches every folder of the tree for folders made or removed in it.
+  void WatchFolders();
 
   FolderTree tree_;
+  std::unique_ptr<DirWatcher> watcher_;
 };
 
 }  // namespace pelldesk

@@ -3,6 +3,7 @@
 #include "tree/tree_view.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 
+#include "app/list_keys.h"
 #include "app/mail_app.h"
 #include "app/resource_ids.h"
 #include "framework/child_frame.h"
@@ -50,9 +52,14 @@ void CTreeView::OnUpdate(fw::View*, long hint, const std::string*) {
   const int count = doc != nullptr ? doc->count() : 0;
   if (hint == 0) {
     Layout();
+    // The selection follows its folder to its new line, or goes when the folder has.
     if (selected_ >= 0 && (doc == nullptr || doc->GetFolderEntry(selected_).path != selectedPath_)) {
       selected_ = -1;
-      selectedPath_.clear();
+      for (int i = 0; doc != nullptr && i < count; ++i) {
+        const FolderEntry& entry = doc->GetFolderEntry(i);
+        if (entry.path == selectedPath_ && IsSelectable(entry.state)) selected_ = i;
+      }
+      if (selected_ < 0) selectedPath_.clear();
     }
     viewport()->update();
   } else if (hint >= 1 && hint <= count) {
@@ -162,17 +169,47 @@ void CTreeView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    std::string path;
-    const CTreeDoc* doc = treeDoc();
-    if (doc != nullptr && doc->GetFolderPath(selected_, &path) != FolderState::Unknown) {
-      // On the root line this finds the tree window itself and rebuilds it.
-      const bool opened = CMailApp::Get().OpenFolderWindow(path);
-      if (CTreeDoc* still = treeDoc()) still->MarkFolderOpen(path, opened);
-    }
-    Select(-1);
+  // The line under the pointer opens, also when the first click of the double click
+  // cleared its selection. Not passed on: the base would take it for another press.
+  const CTreeDoc* doc = treeDoc();
+  if (event->button() != Qt::LeftButton || lineHeight_ <= 0 || doc == nullptr) return;
+  const int row = TreeRowAt(event->position().toPoint().y(), verticalScrollBar()->value(), lineHeight_);
+  if (row < 0 || row >= doc->count() || !IsSelectable(doc->GetFolderEntry(row).state)) return;
+  Select(row);
+  OpenSelected();
+}
+
+void CTreeView::OpenSelected() {
+  std::string path;
+  const CTreeDoc* doc = treeDoc();
+  if (doc != nullptr && doc->GetFolderPath(selected_, &path) != FolderState::Unknown) {
+    // On the root line this finds the tree window itself and rebuilds it.
+    const bool opened = CMailApp::Get().OpenFolderWindow(path);
+    if (CTreeDoc* still = treeDoc()) still->MarkFolderOpen(path, opened);
   }
-  QAbstractScrollArea::mouseDoubleClickEvent(event);
+  Select(-1);
+}
+
+void CTreeView::keyPressEvent(QKeyEvent* event) {
+  const CTreeDoc* doc = treeDoc();
+  if (doc == nullptr || lineHeight_ <= 0 || (event->modifiers() & ~Qt::KeypadModifier) != 0) {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  const int page = std::max(viewport()->height() / lineHeight_, 1);
+  const ListKeyResult result = ListKeyOf(event->key(), selected_, doc->count(), page,
+                                         [doc](int row) { return IsSelectable(doc->GetFolderEntry(row).state); });
+  switch (result.action) {
+    case ListKeyAction::None: QAbstractScrollArea::keyPressEvent(event); return;
+    case ListKeyAction::Select:
+      Select(result.row);
+      verticalScrollBar()->setValue(ScrollValueToShow(result.row * lineHeight_, lineHeight_,
+                                                      verticalScrollBar()->value(), viewport()->height()));
+      break;
+    case ListKeyAction::Open: OpenSelected(); break;
+    case ListKeyAction::Delete: ExecuteCommand(kCmdDeleteFolder); break;
+  }
+  event->accept();
 }
 
 void CTreeView::resizeEvent(QResizeEvent* event) {

@@ -1,7 +1,8 @@
 // CTreeView, the view of the folder tree window: the document's lines, indented by
 // depth with their state pictures, in a scrolling window. A click selects a line (or
 // clears the selection), a double click opens that folder's window, Delete Folder
-// removes the selected empty folder, Refresh builds the tree again. No keys of its own.
+// removes the selected empty folder, Refresh builds the tree again. The keys move the
+// selection, open and delete as in the folder list (list_keys.h).
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -45,6 +46,7 @@ class CTreeView : public QAbstractScrollArea, public fw::View {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
 
@@ -56,6 +58,8 @@ class CTreeView : public QAbstractScrollArea, public fw::View {
   void ResizeParentToFit();
   bool CanDeleteSelected() const;
   void DeleteSelected();
+  // Opens the selected folder's window (or rebuilds the tree, for the root line).
+  void OpenSelected();
   void Print();
   void PrintPreview();
 

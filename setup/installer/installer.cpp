@@ -215,8 +215,9 @@ void Installation::WriteParametersAndItems() {
   }
   // Other fields of the record are empty, so the stored error file and gateway stay.
   if (!toolkit_.ShowMenuGroup("Accessories") ||
-      !toolkit_.CreateMenuItem("Accessories", "Pellam", program_dir_ + "pelldesk") ||
-      !toolkit_.CreateMenuItem("Accessories", "Pellam ReadMe", program_dir_ + "pellreadme.txt")) {
+      !toolkit_.CreateMenuItem("Accessories", "Pellam", program_dir_ + "pelldesk", "Read, write and file your mail") ||
+      !toolkit_.CreateMenuItem("Accessories", "Pellam ReadMe", program_dir_ + "pellreadme.txt",
+                               "How to install and use Pellam")) {
     Leave();
   }
 }

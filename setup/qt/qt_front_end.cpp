@@ -4,12 +4,30 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QThread>
+#include <QWindow>
 
 namespace setup {
 namespace {
 
 QString Latin1(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A note is followed by work that holds the event loop for a long time: the window
+// system must have the window on the screen, painted, before that work starts. Waits
+// at most a second for the window to be shown (a window manager takes its time).
+void PaintNow(QWidget* widget) {
+  QElapsedTimer waited;
+  waited.start();
+  QWindow* window = widget->window()->windowHandle();
+  while (window != nullptr && !window->isExposed() && waited.elapsed() < 1000) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(5);
+  }
+  widget->repaint();
+  QApplication::processEvents();
+}
 
 }  // namespace
 
@@ -48,8 +66,8 @@ bool QtFrontEnd::ShowNote(const DialogTemplate& note) {
   auto dialog = std::make_unique<SetupDialog>(request, &frame_);
   dialog->show();
   dialog->raise();
+  PaintNow(dialog.get());
   notes_.push_back(std::move(dialog));
-  QApplication::processEvents();
   return true;
 }
 
@@ -74,7 +92,7 @@ void QtFrontEnd::BeginProgress(std::size_t total, int x, int y) {
   progress_->setMinimumDuration(0);
   progress_->move(frame_.mapToGlobal(QPoint(x, y)));
   progress_->show();
-  QApplication::processEvents();
+  PaintNow(progress_.get());
 }
 
 bool QtFrontEnd::Progress(std::size_t done, const std::string& file) {

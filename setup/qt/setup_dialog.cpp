@@ -54,7 +54,7 @@ SetupDialog::SetupDialog(const DialogRequest& request, QWidget* parent) : QDialo
   setWindowTitle(QString::fromLatin1(t.title));
   setObjectName(QString("dialog%1").arg(t.id));
   auto* layout = new QVBoxLayout(this);
-  auto* text = new QLabel(QString::fromLatin1(t.text), this);
+  auto* text = new QLabel(QString::fromLatin1(request.text.empty() ? t.text : request.text.c_str()), this);
   text->setWordWrap(true);
   text->setMinimumWidth(420);
   layout->addWidget(text);

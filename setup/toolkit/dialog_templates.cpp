@@ -31,7 +31,7 @@ constexpr DialogTemplate kTemplates[] = {
      "Type the program directory and choose Continue:",
      kButtonContinue | kButtonExit},
     {600, "Create Directory",
-     "The directory does not exist.\n\n"
+     "The directory %EditTextOut% does not exist.\n\n"
      "Choose Continue to create it, or Back to type another directory.",
      kButtonContinue | kButtonBack},
     {700, "Setup Complete",

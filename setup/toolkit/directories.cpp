@@ -31,13 +31,20 @@ bool DirectoryExists(const std::string& path) {
   return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory) != 0;
 }
 
-uint32_t CreateDirectoryPath(const std::string& path, unsigned mode) {
+uint32_t CreateDirectoryPath(const std::string& path, unsigned mode, std::string* blocker) {
   std::string directory = path;
   while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-  if (directory.empty() || DirectoryExists(directory)) return ERROR_SUCCESS;
+  if (directory.empty()) return ERROR_SUCCESS;
+  const uint32_t attributes = platform::GetFileAttributes(directory.c_str());
+  if (attributes != platform::kInvalidAttributes) {
+    if ((attributes & platform::kAttrDirectory) != 0) return ERROR_SUCCESS;
+    // Creating it would only say that the name exists, which hides the reason.
+    if (blocker != nullptr) *blocker = directory;
+    return ERROR_DIRECTORY;
+  }
   const auto slash = directory.rfind('/');
   if (slash != std::string::npos && slash > 0) {
-    if (const uint32_t code = CreateDirectoryPath(directory.substr(0, slash), 0755)) return code;
+    if (const uint32_t code = CreateDirectoryPath(directory.substr(0, slash), 0755, blocker)) return code;
   }
   if (!platform::CreateDirectory(directory.c_str(), mode)) return platform::GetLastError();
   ::chmod(directory.c_str(), static_cast<mode_t>(mode));

@@ -19,7 +19,8 @@ bool DirectoryExists(const std::string& path);
 
 // Creates the directory with exactly `mode` (whatever the umask), and the missing
 // directories on its way with 0755. An existing directory is left as it is. 0, or the
-// status code of the failure (ERROR_ALREADY_EXISTS when a file holds a name on the way).
-uint32_t CreateDirectoryPath(const std::string& path, unsigned mode);
+// status code of the failure: ERROR_DIRECTORY when something other than a directory
+// holds a name on the way, whose path then goes to `blocker`.
+uint32_t CreateDirectoryPath(const std::string& path, unsigned mode, std::string* blocker = nullptr);
 
 }  // namespace setup

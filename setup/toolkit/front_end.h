@@ -16,6 +16,7 @@ struct DialogRequest {
   const DialogTemplate* dialog = nullptr;
   DialogProc proc = DialogProc::kInfo;
   const DialogTemplate* help = nullptr;  // null: the dialog offers no help
+  std::string text;                      // the template's text with its symbols filled in
   std::string edit_in;                   // "EditTextIn" for edit dialogs
   std::string edit_focus;                // "EditFocus": "END" cursor at the end, "ALL" all selected
 };

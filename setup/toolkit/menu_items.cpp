@@ -65,19 +65,21 @@ std::string DesktopEntryFileName(const std::string& item) {
 }
 
 std::string DesktopEntryText(const std::string& item, const std::string& target, bool program,
-                             const std::string& category) {
+                             const std::string& category, const std::string& comment) {
   std::string text = "[Desktop Entry]\nType=Application\n";
   text += "Name=" + LineValue(item) + "\n";
+  if (!comment.empty()) text += "Comment=" + LineValue(comment) + "\n";
   text += "Exec=" + std::string(program ? "" : "xdg-open ") + ExecArgument(target) + "\n";
+  text += "Icon=" + std::string(kMenuIcon) + "\n";
   text += "Terminal=false\n";
   text += "Categories=" + LineValue(category) + ";\n";
   return text;
 }
 
 uint32_t WriteDesktopEntry(const std::string& directory, const std::string& group,
-                           const std::string& item, const std::string& target) {
+                           const std::string& item, const std::string& target, const std::string& comment) {
   const bool program = ::access(target.c_str(), X_OK) == 0;
-  const std::string text = DesktopEntryText(item, target, program, MenuCategory(group));
+  const std::string text = DesktopEntryText(item, target, program, MenuCategory(group), comment);
   const std::string path = directory + "/" + DesktopEntryFileName(item);
   platform::UniqueFile file(platform::CreateFile(path.c_str(), platform::kWrite, platform::kShareNone,
                                                  platform::kCreateAlways, 0644));

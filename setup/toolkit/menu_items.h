@@ -18,13 +18,18 @@ std::string MenuCategory(const std::string& group);
 // "Pellam ReadMe" → "pellam-readme.desktop".
 std::string DesktopEntryFileName(const std::string& item);
 
+// The menus' picture of every item, installed with the package.
+inline constexpr char kMenuIcon[] = "pellam";
+
 // The entry's text. A target that is a program is run; any other file is opened with
-// the desktop's own application for it (xdg-open).
+// the desktop's own application for it (xdg-open). It carries the menus' picture and,
+// when one is given, the comment, as the package's own entries do: setup's entry
+// takes the place of the package's of the same name.
 std::string DesktopEntryText(const std::string& item, const std::string& target, bool program,
-                             const std::string& category);
+                             const std::string& category, const std::string& comment = {});
 
 // Writes the item's entry into `directory`, replacing an earlier one; 0 or the code.
 uint32_t WriteDesktopEntry(const std::string& directory, const std::string& group,
-                           const std::string& item, const std::string& target);
+                           const std::string& item, const std::string& target, const std::string& comment = {});
 
 }  // namespace setup

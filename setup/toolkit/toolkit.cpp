@@ -49,6 +49,7 @@ bool Toolkit::DoDialog(int id, DialogProc proc, int help_id) {
   if (proc == DialogProc::kModeless) {
     shown = front_end_.ShowNote(*request.dialog);
   } else {
+    request.text = ExpandSymbols(request.dialog->text);
     request.edit_in = symbols_["EditTextIn"];
     request.edit_focus = symbols_["EditFocus"];
     DialogAnswer answer;
@@ -60,6 +61,25 @@ bool Toolkit::DoDialog(int id, DialogProc proc, int help_id) {
   }
   front_end_.ProcessEvents();
   return shown;
+}
+
+std::string Toolkit::ExpandSymbols(const std::string& text) const {
+  std::string out;
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t open = text.find('%', at);
+    const std::size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+    if (close == std::string::npos) break;
+    const auto symbol = symbols_.find(text.substr(open + 1, close - open - 1));
+    out += text.substr(at, open - at);
+    if (symbol != symbols_.end()) {
+      out += symbol->second;
+    } else {
+      out += text.substr(open, close - open + 1);  // not a symbol: as it stands
+    }
+    at = close + 1;
+  }
+  return out + text.substr(at);
 }
 
 bool Toolkit::KillDialogs() {
@@ -121,8 +141,12 @@ int Toolkit::CopyFilesInCopyList() {
 }
 
 bool Toolkit::CreateDir(const std::string& path, unsigned mode) {
-  if (const uint32_t code = CreateDirectoryPath(path, mode)) {
-    ReportFailure("Setup cannot create the directory " + path + ".", code);
+  std::string blocker;
+  if (const uint32_t code = CreateDirectoryPath(path, mode, &blocker)) {
+    ReportFailure(blocker.empty() ? "Setup cannot create the directory " + path + "."
+                                  : "Setup cannot create the directory " + path + ": " + blocker +
+                                        " is not a directory.",
+                  code);
     return false;
   }
   return true;
@@ -137,9 +161,10 @@ bool Toolkit::ShowMenuGroup(const std::string& group) {
   return CreateDir(applications_, 0755);
 }
 
-bool Toolkit::CreateMenuItem(const std::string& group, const std::string& item, const std::string& target) {
+bool Toolkit::CreateMenuItem(const std::string& group, const std::string& item, const std::string& target,
+                             const std::string& comment) {
   if (applications_.empty()) return false;
-  if (const uint32_t code = WriteDesktopEntry(applications_, group, item, target)) {
+  if (const uint32_t code = WriteDesktopEntry(applications_, group, item, target, comment)) {
     ReportFailure("Setup cannot create the menu item " + item + ".", code);
     return false;
   }

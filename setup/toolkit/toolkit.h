@@ -71,12 +71,16 @@ class Toolkit {
 
   // Makes the group's place in the applications menu ready, and an item in it.
   bool ShowMenuGroup(const std::string& group);
-  bool CreateMenuItem(const std::string& group, const std::string& item, const std::string& target);
+  // `comment` describes the item in the menu (the entry's Comment).
+  bool CreateMenuItem(const std::string& group, const std::string& item, const std::string& target,
+                      const std::string& comment = {});
 
   FrontEnd& front_end() { return front_end_; }
 
  private:
   void ReportFailure(const std::string& what, uint32_t code);
+  // `text` with each "%Name%" of a symbol set replaced by its value.
+  std::string ExpandSymbols(const std::string& text) const;
 
   FrontEnd& front_end_;
   std::map<std::string, std::string> symbols_;

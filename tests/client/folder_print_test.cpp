@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPainter>
 #include <QPrinter>
 
 #include <cstdio>
@@ -175,6 +176,42 @@ TEST_F(FolderPrint, PaperForFewerThanFiveRowsPrintsOneEntryAPage) {
   ASSERT_TRUE(ViewOf(doc)->PrintTo(printer));
   ASSERT_EQ(PageCountOf(pdf), 3);
   EXPECT_NE(PageText(pdf, 3).find("page 3 of 3."), std::string::npos);
+}
+
+TEST_F(FolderPrint, ALongSubjectEndsAtTheMarginWithAnEllipsis) {
+  MakeFolder("long");
+  const std::string subject = "A subject that goes on " + std::string(40, 'x') + " and on " + std::string(60, 'y');
+  Write("long/msg0001.mai", MessageText("NODEA::SENDER", subject));
+  Write("long/msg0002.mai", MessageText("NODEA::SENDER", "short"));
+  CDirDoc* doc = Open("long");
+  ASSERT_NE(doc, nullptr);
+  // A page 400 pixels wide, drawn on a sheet twice as wide: nothing may reach the
+  // right half.
+  QImage page(400, 300, QImage::Format_RGB32);
+  const ListingPrint job(*doc, page, std::nullopt);
+  EXPECT_EQ(job.pageWidth(), 400);
+  EXPECT_LT(job.layout().subject.right(), 400);
+  ASSERT_EQ(job.rows().size(), 2u);
+  const QString printed = job.rows()[0].subject;
+  EXPECT_TRUE(printed.endsWith(QChar(0x2026))) << printed.toStdString();
+  EXPECT_LE(QFontMetrics(job.font(), &page).horizontalAdvance(printed), job.layout().subject.width());
+  EXPECT_EQ(job.rows()[1].subject, "short") << "a subject that fits is left whole";
+
+  QImage sheet(800, 300, QImage::Format_RGB32);
+  sheet.fill(Qt::white);
+  QPainter painter(&sheet);
+  job.PrintPage(painter, 1);
+  painter.end();
+  int inked = 0;
+  for (int y = 0; y < sheet.height(); ++y) {
+    for (int x = 0; x < sheet.width(); ++x) {
+      if (sheet.pixelColor(x, y) != QColor(Qt::white)) {
+        ASSERT_LT(x, 400) << "ink past the page edge at " << x << "," << y;
+        ++inked;
+      }
+    }
+  }
+  EXPECT_GT(inked, 100) << "the page was printed";
 }
 
 }  // namespace

@@ -398,6 +398,41 @@ TEST(PropertySheet, OkAsksTheActivePageAndConfirmsTheShownPages) {
   EXPECT_EQ(second->oks, 0);
 }
 
+// Records which page the sheet shows while a page is asked to let go and while the
+// next one is built.
+class WatchedPage : public fw::PropertyPage {
+ public:
+  WatchedPage(std::string caption, QTabWidget** tabs) : fw::PropertyPage(std::move(caption)), tabs_(tabs) {}
+  void OnInitDialog() override { shownWhileBuilt = (*tabs_)->currentWidget(); }
+  bool OnKillActive() override {
+    shownWhileAsked = (*tabs_)->currentWidget();
+    return true;
+  }
+  QWidget* shownWhileBuilt = nullptr;
+  QWidget* shownWhileAsked = nullptr;
+
+ private:
+  QTabWidget** tabs_;
+};
+
+TEST(PropertySheet, TheNextPageShowsOnlyOnceTheLastHasLetGoAndItIsBuilt) {
+  fw::PropertySheet sheet("Settings", nullptr);
+  QTabWidget* tabs = sheet.findChild<QTabWidget*>();
+  auto* first = new WatchedPage("First", &tabs);
+  auto* second = new WatchedPage("Second", &tabs);
+  sheet.AddPage(first);
+  sheet.AddPage(second);
+  QTimer::singleShot(0, [&] {
+    tabs->setCurrentIndex(1);  // as a click on the tab
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    sheet.reject();
+  });
+  sheet.DoModal();
+  EXPECT_EQ(first->shownWhileAsked, first) << "the page asked stays in view while it asks";
+  EXPECT_NE(second->shownWhileBuilt, second) << "a page is built before it is shown";
+  EXPECT_EQ(sheet.activePage(), second);
+}
+
 TEST(WidgetText, Iso88591RoundTripsEveryByteAndRefusesTheRest) {
   std::string all;
   for (int c = 1; c < 256; ++c) all.push_back(static_cast<char>(c));

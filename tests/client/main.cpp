@@ -1,4 +1,5 @@
-// The client tests' main: Qt's off-screen platform and one Qt application for all tests.
+// The client tests' main: Qt's off-screen platform (or the one PELLAM_TEST_PLATFORM
+// names) and one Qt application for all tests.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -6,7 +7,9 @@
 #include "app/client_resources.h"
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Off-screen unless a run asks for a real display (the screenshots under Xvfb).
+  const QByteArray platform = qgetenv("PELLAM_TEST_PLATFORM");
+  qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   pelldesk::InitClientResources();

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 
+#include "framework/child_frame.h"
 #include "framework/commands.h"
 #include "message/notice_wnd.h"
 #include "message_test_support.h"
@@ -62,6 +63,21 @@ TEST_F(Posting, APostReachesTheQueueKeepsItsTextAndClosesTheWindow) {
   ASSERT_NE(notice, nullptr);
   EXPECT_EQ(notice->text(), "Pellam message posted.");
   EXPECT_TRUE(WaitUntil([] { return ShownNotice() == nullptr; }, 3000)) << "the notice goes after its second";
+}
+
+TEST_F(Posting, AfterAPostTheWindowTheUserCameFromIsActiveAndStaysMaximised) {
+  const std::string stored = WriteMail("main/msg0001.mai", "From: bob\r\nSubject: Hi\r\n\r\nHello.\r\n");
+  CMsgDoc* reading = Open(stored);
+  ASSERT_NE(reading, nullptr);
+  fw::ChildFrame* from = ViewOf(reading)->frame();
+  from->ActivateFrame(fw::SW_SHOWMAXIMIZED);
+  Write(Compose(), "bob", "a reply of sorts");
+  ProcessEvents();
+  PressPost();
+  ProcessEvents();
+  EXPECT_TRUE(boxes_->boxes().empty());
+  EXPECT_EQ(app_.mainFrameWindow()->ActiveChild(), from) << "not the tree, the oldest window";
+  EXPECT_TRUE(from->isMaximized());
 }
 
 TEST_F(Posting, TwoPostsLeaveOnlyTheSecondInLastPost) {

@@ -148,6 +148,19 @@ TEST(NewMailMonitor, WaitsForAMissingFolderAndWatchesItWhenItComes) {
   EXPECT_EQ(run.Stop(), 0u);
 }
 
+TEST(NewMailMonitor, AFirstMessageShowsAtOnceThoughNewWasMissing) {
+  ClientSandbox sandbox;
+  const std::string dir = sandbox.NewFolder();
+  fs::create_directories(fs::path(dir).parent_path().parent_path());
+  MonitorRun run(dir, 60000);  // the retry alone would take a minute
+  EXPECT_TRUE(run.ReportsAfter(200).empty());
+  const auto start = std::chrono::steady_clock::now();
+  WriteMessage(dir + "msg0001.mai", 1000);
+  EXPECT_EQ(run.Reports(1), (std::vector<Report>{{1, true}})) << "the mail directory was watched for \"new\"";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(run.Stop(), 0u);
+}
+
 TEST(NewMailMonitor, StopsDuringTheRetryWait) {
   ClientSandbox sandbox;
   MonitorRun run(sandbox.NewFolder(), 60000);

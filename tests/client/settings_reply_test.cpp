@@ -193,6 +193,7 @@ TEST_F(ReplyPage, AnEditorThatCannotStartIsReportedWithItsStatus) {
     CReplyPage page(app_, record_);
     page.editorProgram = row.program;
     page.OnInitDialog();
+    page.editorFallbacks.clear();  // what this machine has would open the file instead
     const std::size_t before = boxes_.count();
     page.editButton()->click();
     ASSERT_EQ(boxes_.count(), before + 1) << row.program;
@@ -200,6 +201,48 @@ TEST_F(ReplyPage, AnEditorThatCannotStartIsReportedWithItsStatus) {
         << row.program;
     EXPECT_EQ(boxes_.boxes().back().style, fw::MB_ICONEXCLAMATION);
   }
+}
+
+TEST_F(ReplyPage, ADesktopWithoutAHandlerFallsBackOrSaysTheEditorDidNotStart) {
+  // As xdg-open answers when nothing on the desktop opens text files.
+  const std::string refusing = sandbox_.Path("bin/no-handler");
+  pellam::test::WriteTextFile(refusing, "#!/bin/sh\nexit 3\n");
+  ::chmod(refusing.c_str(), 0755);
+  CReplyPage page(app_, record_);
+  page.editorProgram = refusing;
+  page.OnInitDialog();
+  page.editorFallbacks = {{sandbox_.Path("bin/none-here"), text_}, {WriteEditor("plain-editor"), text_}};
+  page.editButton()->click();
+  EXPECT_TRUE(WaitUntil([&] { return EditorLog().find(text_) != std::string::npos; })) << "the plain editor ran";
+  EXPECT_EQ(boxes_.count(), 0u);
+
+  page.editorFallbacks = {{sandbox_.Path("bin/none-here"), text_}};
+  page.editButton()->click();
+  ASSERT_EQ(boxes_.count(), 1u) << "nothing could open the file: said, not silent";
+  EXPECT_EQ(boxes_.boxes().back().text, "Cannot start Notepad.\r\n\r\n" + StatusText(ERROR_NOT_SUPPORTED));
+}
+
+TEST(TextEditor, FallbacksAreTheUsersEditorInATerminalThenPlainEditors) {
+  const char* visual = std::getenv("VISUAL");
+  const std::string saved = visual != nullptr ? visual : "";
+  ::setenv("VISUAL", "vi -n", 1);
+  const auto commands = FallbackEditors("/m/autorep.txt");
+  ASSERT_GE(commands.size(), 3u);
+  EXPECT_EQ(commands[0], (std::vector<std::string>{"x-terminal-emulator", "-e", "vi", "-n", "/m/autorep.txt"}));
+  EXPECT_EQ(commands[1], (std::vector<std::string>{"xterm", "-e", "vi", "-n", "/m/autorep.txt"}));
+  EXPECT_EQ(commands.back().back(), "/m/autorep.txt");
+  ::setenv("VISUAL", "", 1);
+  const char* editor = std::getenv("EDITOR");
+  const std::string savedEditor = editor != nullptr ? editor : "";
+  ::unsetenv("EDITOR");
+  EXPECT_EQ(FallbackEditors("/f").front(), (std::vector<std::string>{"mousepad", "/f"}))
+      << "no editor of the user's: no terminal";
+  if (visual != nullptr) {
+    ::setenv("VISUAL", saved.c_str(), 1);
+  } else {
+    ::unsetenv("VISUAL");
+  }
+  if (editor != nullptr) ::setenv("EDITOR", savedEditor.c_str(), 1);
 }
 
 TEST_F(ReplyPage, AReplyFileThatCannotBeMadeStillOpensTheEditor) {

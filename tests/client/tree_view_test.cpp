@@ -321,17 +321,18 @@ TEST_F(TreeView, ADoubleClickOpensTheFolderWindowAndItsCloseShowsTheFolderSeen) 
   EXPECT_EQ(doc_->GetFolderEntry(line).state, FolderState::Open) << "seen, then open again";
 }
 
-TEST_F(TreeView, ADoubleClickOnASelectedLineOrAGoneFolderOpensNothing) {
+TEST_F(TreeView, ADoubleClickOnASelectedLineOpensItAndOnAGoneFolderNothing) {
   app_.folderTemplate()->SetDocumentKind(StandInFolderKind());
   CTreeView* view = OpenStandardTree();
   ASSERT_NE(view, nullptr);
   const int work = IndexOf(doc_, Mail("work"));
   Click(view, work);  // selected before: the double click's first click clears it
   DoubleClick(view, work);
-  EXPECT_TRUE(app_.folderTemplate()->documents().empty());
+  ASSERT_EQ(app_.folderTemplate()->documents().size(), 1u) << "a double click always opens";
+  EXPECT_EQ(app_.folderTemplate()->documents()[0]->pathName(), Mail("work"));
   doc_->MarkFolderMoved(Mail("main"), Mail("main"), true);
   DoubleClick(view, IndexOf(doc_, Mail("main")));
-  EXPECT_TRUE(app_.folderTemplate()->documents().empty());
+  EXPECT_EQ(app_.folderTemplate()->documents().size(), 1u);
 }
 
 TEST_F(TreeView, AFolderWindowThatCannotOpenLeavesTheLineListed) {
@@ -359,7 +360,7 @@ TEST_F(TreeView, ADoubleClickOnTheRootFindsTheTreeItselfAndRefreshesIt) {
   EXPECT_EQ(boxes_->count(), 0u);
 }
 
-TEST_F(TreeView, ARebuildThatPutsAnotherFolderOnTheSelectedLineClearsTheSelection) {
+TEST_F(TreeView, TheSelectionFollowsItsFolderThroughARebuildOrGoesWithIt) {
   CTreeView* view = OpenStandardTree();
   ASSERT_NE(view, nullptr);
   const int work = IndexOf(doc_, Mail("work"));
@@ -369,10 +370,14 @@ TEST_F(TreeView, ARebuildThatPutsAnotherFolderOnTheSelectedLineClearsTheSelectio
   fs::remove(Mail("deleted"));  // every line below moves up by one
   view->Dispatch(kCmdRefresh);
   EXPECT_EQ(doc_->GetFolderEntry(work).path, Mail("work/projects"));
+  EXPECT_EQ(view->selected(), work - 1) << "work, one line higher now";
+  view->Select(IndexOf(doc_, Mail("work/projects")));
+  fs::remove_all(Mail("work/projects"));
+  view->Dispatch(kCmdRefresh);
   EXPECT_EQ(view->selected(), -1);
   fw::CommandState state;
   ASSERT_TRUE(view->QueryState(kCmdDeleteFolder, &state));
-  EXPECT_FALSE(state.enabled) << "Delete Folder cannot reach work/projects";
+  EXPECT_FALSE(state.enabled) << "Delete Folder cannot reach the folder on that line now";
 }
 
 TEST_F(TreeView, TheFrameShrinksToFitASmallTree) {

@@ -148,11 +148,12 @@ TEST_F(Install, AnUnattendedInstallPutsEverythingInPlace) {
   if (::geteuid() == 0) {
     const std::string apps = s_.box().Path("usr/local/share/applications/");
     EXPECT_EQ(ReadTextFile(apps + "pellam.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Pellam\nExec=" + ProgramDir() +
-                  "pelldesk\nTerminal=false\nCategories=Utility;\n");
+              "[Desktop Entry]\nType=Application\nName=Pellam\nComment=Read, write and file your mail\nExec=" +
+                  ProgramDir() + "pelldesk\nIcon=pellam\nTerminal=false\nCategories=Utility;\n")
+        << "as complete as the package's own entry, which it takes the place of";
     EXPECT_EQ(ReadTextFile(apps + "pellam-readme.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Pellam ReadMe\nExec=xdg-open " + ProgramDir() +
-                  "pellreadme.txt\nTerminal=false\nCategories=Utility;\n");
+              "[Desktop Entry]\nType=Application\nName=Pellam ReadMe\nComment=How to install and use Pellam\n"
+              "Exec=xdg-open " + ProgramDir() + "pellreadme.txt\nIcon=pellam\nTerminal=false\nCategories=Utility;\n");
   }
 }
 

@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
@@ -13,6 +17,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -194,12 +199,81 @@ TEST_F(QtDialogs, NotesMessagesAndTheGaugeComeAndGo) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+// Counts the paint events of the widgets of one dialog, whoever makes it.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(const char* dialog) : dialog_(dialog) { qApp->installEventFilter(this); }
+  ~PaintCounter() override { qApp->removeEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Paint && widget != nullptr && widget->window()->objectName() == dialog_) ++paints;
+    return false;
+  }
+  int paints = 0;
+
+ private:
+  QString dialog_;
+};
+
+TEST_F(QtDialogs, ANoteIsOnTheScreenAndPaintedBeforeTheWorkAfterItStarts) {
+  Toolkit toolkit(*front_end_);
+  PaintCounter counter("dialog5000");
+  ASSERT_TRUE(toolkit.DoDialog(5000, DialogProc::kModeless));
+  // Nothing more is processed here: the work that follows a note holds the loop.
+  auto notes = front_end_->frame().findChildren<SetupDialog*>("dialog5000");
+  ASSERT_EQ(notes.size(), 1);
+  ASSERT_NE(notes[0]->windowHandle(), nullptr);
+  EXPECT_TRUE(notes[0]->windowHandle()->isExposed());
+  EXPECT_GT(counter.paints, 0) << "the note's text was painted";
+  auto* text = notes[0]->findChild<QLabel*>();
+  ASSERT_NE(text, nullptr);
+  EXPECT_TRUE(text->text().startsWith("Setup is installing")) << text->text().toStdString();
+  toolkit.KillDialogs();
+}
+
+TEST_F(QtDialogs, TheCreateDirectoryQuestionNamesTheDirectory) {
+  Toolkit toolkit(*front_end_);
+  toolkit.SetSymbol("EditTextOut", "/opt/new pellam");
+  QString shown;
+  WhenShown([&](QWidget* dialog) {
+    if (auto* text = dialog->findChild<QLabel*>()) shown = text->text();
+    Click(dialog, "continue");
+  });
+  ASSERT_TRUE(toolkit.DoDialog(600, DialogProc::kInfo));
+  EXPECT_TRUE(shown.startsWith("The directory /opt/new pellam does not exist.")) << shown.toStdString();
+}
+
 // The frame with the dialog drawn where it stands over it.
 QPixmap Screen(QWidget& frame, QWidget* dialog) {
   QPixmap picture = frame.grab();
   QPainter painter(&picture);
   painter.drawPixmap(dialog->mapToGlobal(QPoint(0, 0)) - frame.mapToGlobal(QPoint(0, 0)), dialog->grab());
   return picture;
+}
+
+TEST_F(QtDialogs, ScreenshotOfTheProgressNote) {
+  const char* dir = std::getenv("PELLAM_SCREENSHOT_DIR");
+  if (dir == nullptr) GTEST_SKIP() << "set PELLAM_SCREENSHOT_DIR to save screenshots";
+  front_end_->frame().resize(1024, 768);
+  Toolkit toolkit(*front_end_);
+  ASSERT_TRUE(toolkit.DoDialog(5000, DialogProc::kModeless));
+  // Taken at once, as the blocking work that follows a note would leave the screen.
+  const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+  const std::string path = std::string(dir) + "/setup-note.png";
+  EXPECT_TRUE(screen.save(QString::fromStdString(path)));
+  auto notes = front_end_->frame().findChildren<SetupDialog*>("dialog5000");
+  ASSERT_EQ(notes.size(), 1);
+  auto* text = notes[0]->findChild<QLabel*>();
+  ASSERT_NE(text, nullptr);
+  const QRect area = QRect(text->mapToGlobal(QPoint(0, 0)), text->size()).intersected(screen.rect());
+  ASSERT_FALSE(area.isEmpty());
+  const QColor ground = screen.pixelColor(area.topLeft());
+  int drawn = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) drawn += screen.pixelColor(x, y) != ground ? 1 : 0;
+  }
+  EXPECT_GT(drawn, 100) << "the note's text is on the screen";
+  toolkit.KillDialogs();
 }
 
 TEST_F(QtDialogs, ScreenshotsOfTheWelcomeAndDirectoryDialogs) {

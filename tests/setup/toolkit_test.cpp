@@ -144,9 +144,14 @@ TEST(Directories, CreationMakesTheWholePathWithItsModes) {
   ASSERT_EQ(::stat(queue.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0700u);
 
+  // A file where a directory must go: the reason, and the name that is in the way.
   WriteTextFile(box.Path("file"), "x");
-  EXPECT_EQ(CreateDirectoryPath(box.Path("file"), 0755), ERROR_ALREADY_EXISTS);
-  EXPECT_EQ(CreateDirectoryPath(box.Path("file/sub"), 0755), ERROR_ALREADY_EXISTS);
+  std::string blocker;
+  EXPECT_EQ(CreateDirectoryPath(box.Path("file"), 0755, &blocker), ERROR_DIRECTORY);
+  EXPECT_EQ(blocker, box.Path("file"));
+  blocker.clear();
+  EXPECT_EQ(CreateDirectoryPath(box.Path("file/sub/deeper"), 0755, &blocker), ERROR_DIRECTORY);
+  EXPECT_EQ(blocker, box.Path("file"));
   fault::FailNth(fault::Op::CreateDir, 2, ERROR_DISK_FULL);
   EXPECT_EQ(CreateDirectoryPath(box.Path("a/b/c"), 0755), ERROR_DISK_FULL);
   EXPECT_TRUE(DirectoryExists(box.Path("a")));
@@ -173,8 +178,11 @@ TEST(MenuItems, DesktopEntriesQuoteWhatTheDesktopWouldInterpret) {
     EXPECT_NE(text.find(r.exec), std::string::npos) << "got\n" << text << "wanted " << r.exec;
   }
   EXPECT_EQ(DesktopEntryText("Pellam\nReadMe", "/x", true, "Utility"),
-            "[Desktop Entry]\nType=Application\nName=Pellam ReadMe\nExec=/x\nTerminal=false\n"
+            "[Desktop Entry]\nType=Application\nName=Pellam ReadMe\nExec=/x\nIcon=pellam\nTerminal=false\n"
             "Categories=Utility;\n");
+  EXPECT_EQ(DesktopEntryText("Pellam", "/x", true, "Utility", "Read and\nwrite"),
+            "[Desktop Entry]\nType=Application\nName=Pellam\nComment=Read and write\nExec=/x\nIcon=pellam\n"
+            "Terminal=false\nCategories=Utility;\n");
   EXPECT_EQ(DesktopEntryFileName("Pellam ReadMe"), "pellam-readme.desktop");
   EXPECT_EQ(DesktopEntryFileName("Pellam"), "pellam.desktop");
   EXPECT_EQ(MenuCategory("Accessories"), "Utility");
@@ -347,6 +355,8 @@ TEST_F(ToolkitFiles, DirectoryAndMenuFailuresAreTold) {
   fault::FailNth(fault::Op::CreateDir, 1, ERROR_ACCESS_DENIED);
   EXPECT_FALSE(toolkit_.CreateDir(box_.Path("new/dir"), 0755));
   fault::Clear();
+  WriteTextFile(box_.Path("plain"), "x");
+  EXPECT_FALSE(toolkit_.CreateDir(box_.Path("plain/pellam"), 0755));
   EXPECT_FALSE(toolkit_.CreateMenuItem("Accessories", "Pellam", "/x")) << "the group was not shown";
   ASSERT_TRUE(toolkit_.ShowMenuGroup("Accessories"));
   fault::FailNth(fault::Op::Write, 1, ERROR_DISK_FULL);
@@ -356,6 +366,8 @@ TEST_F(ToolkitFiles, DirectoryAndMenuFailuresAreTold) {
   const std::vector<std::string> want = {
       "message stop Setup Error: Setup cannot create the directory " + box_.Path("new/dir") +
           ". Access is denied.",
+      "message stop Setup Error: Setup cannot create the directory " + box_.Path("plain/pellam") + ": " +
+          box_.Path("plain") + " is not a directory. The directory name is invalid.",
       "message stop Setup Error: Setup cannot create the menu item Pellam. There is not enough space on the disk.",
   };
   EXPECT_EQ(Messages(), want);

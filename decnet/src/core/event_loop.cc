@@ -139,14 +139,14 @@ void EventLoop::RunPosted() {
 void EventLoop::ArmTimer(std::optional<TimePoint> deadline) {
   if (deadline == armed_) return;
   armed_ = deadline;
-  itimerspec spec{};
+  itimerspec timer_value{};
   if (deadline) {
     auto since_epoch = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch());
     if (since_epoch.count() <= 0) since_epoch = std::chrono::nanoseconds(1);  // zero would disarm
-    spec.it_value.tv_sec = static_cast<time_t>(since_epoch.count() / 1000000000);
-    spec.it_value.tv_nsec = static_cast<long>(since_epoch.count() % 1000000000);
+    timer_value.it_value.tv_sec = static_cast<time_t>(since_epoch.count() / 1000000000);
+    timer_value.it_value.tv_nsec = static_cast<long>(since_epoch.count() % 1000000000);
   }
-  ::timerfd_settime(timer_fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
+  ::timerfd_settime(timer_fd_, TFD_TIMER_ABSTIME, &timer_value, nullptr);
 }
 
 void EventLoop::Round(std::optional<milliseconds> max_wait) {

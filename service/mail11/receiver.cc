@@ -15,9 +15,13 @@ class Conversation {
     decnet::Message record;
     if (!Next(record, "the sender's name")) return Abandon();
     envelope_.sender = DecodeSenderName(record);
-    for (;;) {
+    for (size_t count = 0;; ++count) {
       if (!Next(record, "a recipient")) return Abandon();
       if (IsEndMarker(record)) break;
+      if (count == kMaxRecipientRecords) {
+        result_.protocol_error = true;
+        return Fail("the sender sent too many recipients");
+      }
       const std::string recipient = FromRecord(record);
       const Status verdict = callbacks_.check(envelope_, recipient);
       if (verdict.success()) envelope_.recipients.push_back(recipient);

@@ -49,11 +49,16 @@ struct ReceiverCallbacks {
   std::function<Status(const Envelope&, size_t index)> deliver;
 };
 
+// More recipient records than this in one message is taken for garbage, so that a
+// peer cannot grow our memory without end.
+inline constexpr size_t kMaxRecipientRecords = 4096;
+
 struct ReceiveResult {
   bool complete = false;       // the whole sequence arrived and final delivery ran
   size_t delivered = 0;        // recipients whose final delivery succeeded
   size_t answered = 0;         // final statuses the peer was sent
   decnet::LinkError link_error = decnet::LinkError::kNone;  // when the link failed
+  bool protocol_error = false; // the peer broke the record sequence (for EVT_PROTOCOL_ERROR)
   std::string reason;          // why the conversation ended early, for the log
 };
 

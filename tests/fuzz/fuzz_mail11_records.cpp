@@ -50,6 +50,7 @@ Reference Read(const std::vector<decnet::Message>& r, bool cc) {
   size_t i = 1;  // after the sender's name
   if (r.empty()) return ref;
   for (; i < r.size() && !IsEndMarker(r[i]); ++i) ref.accepted += Accepts(FromRecord(r[i]));
+  if (i - 1 > kMaxRecipientRecords) return ref;  // refused as garbage, however it goes on
   i += 1 + 1 + (cc ? 1 : 0) + 1;  // the end of recipients, To, CC, Subject
   for (; i < r.size() && !IsEndMarker(r[i]); ++i) ref.body.push_back(FromRecord(r[i]));
   ref.well_formed = i < r.size();

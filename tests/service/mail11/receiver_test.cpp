@@ -147,6 +147,22 @@ TEST(Mail11Receiver, AStoreThatFailsDropsTheLinkAndDeliversNothing) {
   EXPECT_TRUE(link.aborted());
 }
 
+TEST(Mail11Receiver, EndlessRecipientsAreTakenForGarbage) {
+  std::vector<Step> script = {ToUs(Bytes("SYSTEM      "))};
+  for (size_t i = 0; i <= kMaxRecipientRecords; ++i) {
+    script.push_back(ToUs(Bytes("SYSTEM")));
+    if (i < kMaxRecipientRecords) script.push_back(FromUs(Hex("01 00 00 00")));
+  }
+  ScriptedLink link(script);
+  Recorder recorder;
+  const ReceiveResult result = ReceiveMessage(link, Terms{true}, recorder.Callbacks(), 1s);
+  EXPECT_TRUE(link.played_whole()) << ::testing::PrintToString(link.faults());
+  EXPECT_TRUE(result.protocol_error);
+  EXPECT_FALSE(result.complete);
+  EXPECT_TRUE(link.aborted());
+  EXPECT_TRUE(recorder.delivered.empty());
+}
+
 // Open question: a body line of one NUL byte cannot be told from the end of message,
 // so the receiver takes it as the end; what follows is out of step and never delivered.
 TEST(Mail11Receiver, AOneByteNulRecordEndsTheText) {

@@ -112,6 +112,8 @@ AcceptedConnect AnswerConnect(decnet::PendingConnect& pending) {
   return accepted;
 }
 
+void RejectBusy(decnet::PendingConnect& pending) { pending.Reject(decnet::kReasonResources); }
+
 ReceiveResult ReceiveMessage(decnet::Link& link, const Terms& terms, const ReceiverCallbacks& callbacks,
                              std::chrono::milliseconds timeout) {
   return Conversation(link, callbacks, timeout).Run(terms);

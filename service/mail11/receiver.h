@@ -27,6 +27,10 @@ struct AcceptedConnect {
 };
 AcceptedConnect AnswerConnect(decnet::PendingConnect& pending);
 
+// Turns a connect away when every receiving link is in use (ERR_RECEIVER_BUSY's
+// meaning): a resources reject, which a sender takes as "try again later".
+void RejectBusy(decnet::PendingConnect& pending);
+
 // What is known of the message before its text: the trimmed sender name, the
 // recipients accepted so far (as the peer wrote them), and the header lines.
 struct Envelope {

@@ -149,6 +149,11 @@ TEST(Mail11Options, AConnectIsConfirmedWithThePresetOrRejected) {
   EXPECT_FALSE(odd.confirmed_with);
   EXPECT_EQ(odd.rejected_with, decnet::kReasonNormal);
   EXPECT_EQ(refused.answer.status, ERR_PROTOCOL_VERSION);
+
+  FakePendingConnect busy(kVmsConnectData);
+  RejectBusy(busy);
+  EXPECT_FALSE(busy.confirmed_with);
+  EXPECT_EQ(busy.rejected_with, decnet::kReasonResources);
 }
 
 }  // namespace

@@ -168,10 +168,10 @@ TEST_F(SetupProgram, AFailedInstallEndsWithItsExitCode) {
 
 #ifdef PELLAM_SERVICE_BINARY
 TEST_F(SetupProgram, TheServiceThatSetupStartedDeliversPostedMail) {
-  // The source holds the real service and the library it needs, as a built tree does.
+  // The source holds the real service and the libraries it needs, as a built tree does.
   fs::copy_file(PELLAM_SERVICE_BINARY, s_.source() + "pellam");
   std::string inf = "[Files]\npellam\n[System]\n";
-  for (const fs::path library : {PELLAM_PLATFORM_LIBRARY, PELLAM_MAIL_LIBRARY}) {
+  for (const fs::path library : {PELLAM_PLATFORM_LIBRARY, PELLAM_MAIL_LIBRARY, PELLAM_DECNET_LIBRARY}) {
     inf += library.filename().string() + " = " + library.string() + "\n";
   }
   WriteTextFile(s_.source() + "setup.inf", inf);

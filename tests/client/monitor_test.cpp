@@ -131,19 +131,31 @@ TEST(NewMailMonitor, CountsAndTellsNewerArrivalsApart) {
   EXPECT_TRUE(run.errors().empty());
 }
 
+// The folder `dir` comes whole, with one message already dated, as the rename of a
+// folder made elsewhere: written in place, the monitor could count the file before its
+// date is set, or the empty folder before the file.
+void FolderArrivesWith(const ClientSandbox& sandbox, const std::string& dir, const std::string& name,
+                       int64_t seconds) {
+  const std::string staged = sandbox.Path("staged-new/");
+  fs::create_directories(staged);
+  WriteMessage(staged + name, seconds);
+  fs::create_directories(fs::path(dir).parent_path().parent_path());
+  fs::rename(fs::path(staged).parent_path(), fs::path(dir).parent_path());
+}
+
 TEST(NewMailMonitor, WaitsForAMissingFolderAndWatchesItWhenItComes) {
   ClientSandbox sandbox;
   const std::string dir = sandbox.NewFolder();
   MonitorRun run(dir, 50);
   EXPECT_TRUE(run.ReportsAfter(200).empty()) << "no folder, no report";
-  WriteMessage(dir + "msg0001.mai", 1000);
+  FolderArrivesWith(sandbox, dir, "msg0001.mai", 1000);
   EXPECT_EQ(run.Reports(1), (std::vector<Report>{{1, true}}));
 
   // The folder deleted while watched: the count drops to 0, then the monitor waits for
   // it again.
   fs::remove_all(dir);
   EXPECT_EQ(run.Reports(2).back(), (Report{0, false}));
-  WriteMessage(dir + "msg0007.mai", 2000);
+  FolderArrivesWith(sandbox, dir, "msg0007.mai", 2000);
   EXPECT_EQ(run.Reports(3).back(), (Report{1, true}));
   EXPECT_EQ(run.Stop(), 0u);
 }
@@ -155,7 +167,7 @@ TEST(NewMailMonitor, AFirstMessageShowsAtOnceThoughNewWasMissing) {
   MonitorRun run(dir, 60000);  // the retry alone would take a minute
   EXPECT_TRUE(run.ReportsAfter(200).empty());
   const auto start = std::chrono::steady_clock::now();
-  WriteMessage(dir + "msg0001.mai", 1000);
+  FolderArrivesWith(sandbox, dir, "msg0001.mai", 1000);
   EXPECT_EQ(run.Reports(1), (std::vector<Report>{{1, true}})) << "the mail directory was watched for \"new\"";
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(run.Stop(), 0u);

@@ -15,9 +15,9 @@ namespace pellam::service {
 namespace {
 
 bool StillInTemporaryDirectory(const Posting& p) {
-  struct stat st{};
-  return ::lstat(p.temp.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-         static_cast<uint64_t>(st.st_ino) == p.inode;
+  platform::FileFacts st;
+  return platform::LookAtName(p.temp.c_str(), &st) == 0 && S_ISREG(st.mode) && st.owner == ::geteuid() &&
+         st.inode == p.inode;
 }
 
 }  // namespace

@@ -31,11 +31,11 @@ std::string KindOf(mode_t mode) {
 
 uint32_t ReadQueueFile(const std::string& path, std::string* bytes, JobIdentity* identity, QueueFileFacts* facts) {
   // Looked at first without opening: a FIFO or a device is never opened.
-  struct stat named{};
-  if (::lstat(path.c_str(), &named) != 0) return platform::FromErrno(errno, path.c_str());
-  facts->owner = named.st_uid;
-  if (!S_ISREG(named.st_mode)) {
-    facts->problem = KindOf(named.st_mode) + ", not a control file";
+  platform::FileFacts named;
+  if (const uint32_t code = platform::LookAtName(path.c_str(), &named)) return code;
+  facts->owner = named.owner;
+  if (!S_ISREG(named.mode)) {
+    facts->problem = KindOf(named.mode) + ", not a control file";
     return ERR_CONTROL_FILE;
   }
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -45,32 +45,32 @@ uint32_t ReadQueueFile(const std::string& path, std::string* bytes, JobIdentity*
     return ERR_CONTROL_FILE;
   }
   platform::UniqueFile file(fd);
-  struct stat st{};
-  if (::fstat(fd, &st) != 0) return platform::FromErrno(errno);
-  facts->owner = st.st_uid;
-  if (!S_ISREG(st.st_mode) || st.st_ino != named.st_ino || st.st_dev != named.st_dev) {
+  platform::FileFacts st;
+  if (const uint32_t code = platform::LookAtFile(fd, &st)) return code;
+  facts->owner = st.owner;
+  if (!S_ISREG(st.mode) || st.inode != named.inode || st.device != named.device) {
     facts->problem = "replaced while it was opened";
     return ERR_CONTROL_FILE;
   }
   // A second link could be a user's link to another user's file: its owner would
   // not be the poster.
-  if (st.st_nlink != 1) {
-    facts->problem = "a file with " + std::to_string(st.st_nlink) + " links";
+  if (st.links != 1) {
+    facts->problem = "a file with " + std::to_string(st.links) + " links";
     return ERR_CONTROL_FILE;
   }
-  if (static_cast<uint64_t>(st.st_size) > control::kMaxControlFileSize) {
-    facts->problem = "too large: " + std::to_string(st.st_size) + " bytes, more than the " +
+  if (st.size > control::kMaxControlFileSize) {
+    facts->problem = "too large: " + std::to_string(st.size) + " bytes, more than the " +
                      std::to_string(control::kMaxControlFileSize) + " that a message may have";
     return ERR_CONTROL_FILE;
   }
-  bytes->assign(static_cast<size_t>(st.st_size), '\0');
+  bytes->assign(static_cast<size_t>(st.size), '\0');
   uint32_t got = 0;
   if (!platform::ReadFile(fd, bytes->data(), static_cast<uint32_t>(bytes->size()), &got)) {
     return platform::GetLastError();
   }
   bytes->resize(got);  // a file that shrank while read is decoded as it was read
   identity->size = got;
-  identity->inode = st.st_ino;
+  identity->inode = st.inode;
   return 0;
 }
 

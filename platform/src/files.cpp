@@ -341,6 +341,35 @@ uint32_t GetFileAttributes(const char* path) noexcept {
   return S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrNormal;
 }
 
+namespace {
+
+void Describe(const struct stat& st, FileFacts* facts) {
+  facts->mode = st.st_mode;
+  facts->owner = st.st_uid;
+  facts->device = st.st_dev;
+  facts->inode = st.st_ino;
+  facts->links = st.st_nlink;
+  facts->size = st.st_size < 0 ? 0 : static_cast<uint64_t>(st.st_size);
+}
+
+}  // namespace
+
+uint32_t LookAtName(const char* path, FileFacts* facts) noexcept {
+  if (path == nullptr || facts == nullptr) return ERROR_INVALID_PARAMETER;
+  struct stat st{};
+  if (::lstat(path, &st) != 0) return FromErrno(errno, path);
+  Describe(st, facts);
+  return 0;
+}
+
+uint32_t LookAtFile(int file, FileFacts* facts) noexcept {
+  if (facts == nullptr) return ERROR_INVALID_PARAMETER;
+  struct stat st{};
+  if (::fstat(file, &st) != 0) return FromErrno(errno);
+  Describe(st, facts);
+  return 0;
+}
+
 void UniqueFile::reset(int file) noexcept {
   if (file == file_) return;
   int old = file_;

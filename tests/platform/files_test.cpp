@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -428,6 +429,43 @@ TEST(Files, EveryOperationFailsCleanlyByFaultInjection) {
   EXPECT_FALSE(CloseFile(w.file.release()));
   EXPECT_EQ(GetLastError(), ERROR_IO_DEVICE);
   EXPECT_EQ(::fcntl(fd, F_GETFD), -1) << "a failed close still releases the descriptor";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Files, LookingAtANameNeverFollowsOrOpensIt) {
+  Sandbox box;
+  const std::string file = box.Path("file"), fifo = box.Path("fifo"), link = box.Path("link");
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fputs("four", f);
+  std::fclose(f);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(file.c_str(), link.c_str()), 0);
+
+  FileFacts facts;
+  ASSERT_EQ(LookAtName(fifo.c_str(), &facts), 0u) << "a FIFO is looked at, not waited on";
+  EXPECT_TRUE(S_ISFIFO(facts.mode));
+  ASSERT_EQ(LookAtName(link.c_str(), &facts), 0u);
+  EXPECT_TRUE(S_ISLNK(facts.mode)) << "the link itself, not what it names";
+  ASSERT_EQ(LookAtName(file.c_str(), &facts), 0u);
+  EXPECT_TRUE(S_ISREG(facts.mode));
+  EXPECT_EQ(facts.size, 4u);
+  EXPECT_EQ(facts.links, 1u);
+  EXPECT_EQ(facts.owner, ::geteuid());
+
+  UniqueFile open_file(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  FileFacts opened;
+  ASSERT_EQ(LookAtFile(open_file.get(), &opened), 0u);
+  EXPECT_EQ(opened.inode, facts.inode);
+  EXPECT_EQ(opened.device, facts.device);
+
+  EXPECT_EQ(LookAtName(box.Path("missing").c_str(), &facts), 2u);
+  EXPECT_EQ(LookAtName(box.Path("gone/missing").c_str(), &facts), 3u);
+  EXPECT_EQ(LookAtFile(-1, &facts), 6u) << "a descriptor that is not open";
+  EXPECT_EQ(LookAtName(nullptr, &facts), 87u);
 }
 
 }  // namespace

@@ -84,6 +84,22 @@ inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 // kInvalidAttributes with the last-error value set when the name does not exist.
 uint32_t GetFileAttributes(const char* path) noexcept;
 
+// What a name or an open file is, as far as callers that must not trust it need to
+// know: the kind (the S_IF* bits of the mode), owner, identity, links and size.
+struct FileFacts {
+  uint32_t mode = 0;
+  uint32_t owner = 0;
+  uint64_t device = 0, inode = 0;
+  uint64_t links = 0;
+  uint64_t size = 0;
+};
+
+// The name itself, never followed through a link at its last part and never opened,
+// so that a FIFO or a device can be refused before anything waits on it. 0 or a code.
+uint32_t LookAtName(const char* path, FileFacts* facts) noexcept;
+// What the descriptor has open. 0 or a code.
+uint32_t LookAtFile(int file, FileFacts* facts) noexcept;
+
 // Owns a descriptor and closes it on scope exit.
 class UniqueFile {
  public:

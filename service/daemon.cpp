@@ -102,6 +102,7 @@ int RunService(bool foreground) {
   Network network(log, decnet::Node::Start);
   network.Start(settings.node, ncp::SocketDirectory());
   if (!network.local_name().empty()) settings.node = network.local_name();
+  settings.network = network.node();
   log.Write(EVT_SENDER_READY, " " PELLAM_VERSION " on " + settings.node, "", "");
   ServiceLoop loop(settings, log);
   loop.Run(g_stop, g_stop_pipe[0]);

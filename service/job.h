@@ -14,12 +14,19 @@
 #include "message_info.h"
 #include "pellam.h"
 
+namespace decnet {
+class Node;
+}
+
 namespace pellam::service {
 
-// What the service read at start-up: the system profile and the local node name.
+// What the service read at start-up: the system profile, the local node name, and the
+// DECnet end node that carries mail to other nodes (null: no DECnet configuration, so
+// mail for other nodes waits in the queue). The node outlives every job.
 struct ServiceSettings {
   MailSystemProfile system{};
   std::string node;
+  decnet::Node* network = nullptr;
 };
 
 // A recipient that goes into this attempt's error report.

@@ -86,6 +86,16 @@ std::string RefusalText(const std::string& node, const mail11::Status& status) {
   return text;
 }
 
+// EVT_PROTOCOL_ERROR's text has no place for a cause, so the cause goes beside the
+// node's name; the other events carry it as their last line.
+void LogFailure(const EventLog& log, uint32_t event, const std::string& node, const std::string& why) {
+  if (event == EVT_PROTOCOL_ERROR) {
+    log.Write(event, node + " (" + why + ")", "", "");
+  } else {
+    log.Write(event, node, "", why);
+  }
+}
+
 // The control file's text a line at a time, without its line ends, straight from the
 // bytes already read: only the line being sent is ever copied.
 mail11::BodySource BodyLines(std::string_view text) {
@@ -237,7 +247,7 @@ bool RemoteDelivery::Send(const std::atomic<bool>& stop, std::vector<Sent>* resu
 
 bool RemoteDelivery::SendGroup(const Group& group, std::vector<Sent>* results) {
   const auto defer_all = [&](uint32_t event, const std::string& why) {
-    job_.log.Write(event, group.node, "", why);
+    LogFailure(job_.log, event, group.node, why);
     for (size_t index : group.indexes) results->push_back({index, Deferred(StatusText(event, group.node) + "\r\n" + why)});
     return true;
   };
@@ -296,7 +306,7 @@ bool RemoteDelivery::SendGroup(const Group& group, std::vector<Sent>* results) {
           const uint32_t event = sent[k].protocol_error ? EVT_PROTOCOL_ERROR : EVT_SEND_ERROR;
           const std::string why = sent[k].protocol_error ? std::string("The peer broke the mail-11 record sequence.")
                                                          : LinkErrorText({sent[k].link_error, 0, {}});
-          job_.log.Write(event, group.node, "", why);
+          LogFailure(job_.log, event, group.node, why);
           deferred_reason = StatusText(event, group.node) + "\r\n" + why;
         }
         results->push_back({index, Deferred(deferred_reason)});

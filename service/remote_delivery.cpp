@@ -64,40 +64,8 @@ std::string LinkErrorText(const decnet::Outcome& outcome) {
   return text;
 }
 
-// The peer's failure text as it sent it, one record a line; control characters that
-// would break the report's lines (or end its text at a NUL) become blanks.
-std::string RefusalText(const std::string& node, const mail11::Status& status) {
-  std::string text;
-  for (const std::string& record : status.text) {
-    if (record.empty()) continue;
-    if (!text.empty()) text += "\r\n";
-    text += record;
-  }
-  if (text.size() > kRefusalLimit) text.resize(kRefusalLimit);
-  for (char& c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 && c != '\t' && c != '\r' && c != '\n') c = ' ';
-  }
-  if (text.empty()) {
-    char condition[16];
-    std::snprintf(condition, sizeof condition, "%08X", status.condition);
-    text = "Node " + node + " refused the recipient (condition " + condition + ").";
-  }
-  return text;
-}
+}  // namespace
 
-// EVT_PROTOCOL_ERROR's text has no place for a cause, so the cause goes beside the
-// node's name; the other events carry it as their last line.
-void LogFailure(const EventLog& log, uint32_t event, const std::string& node, const std::string& why) {
-  if (event == EVT_PROTOCOL_ERROR) {
-    log.Write(event, node + " (" + why + ")", "", "");
-  } else {
-    log.Write(event, node, "", why);
-  }
-}
-
-// The control file's text a line at a time, without its line ends, straight from the
-// bytes already read: only the line being sent is ever copied.
 mail11::BodySource BodyLines(std::string_view text) {
   return [text, at = size_t{0}](std::string& line) mutable {
     if (at >= text.size()) return NextLine::kEnd;
@@ -112,6 +80,38 @@ mail11::BodySource BodyLines(std::string_view text) {
     at = next;
     return NextLine::kLine;
   };
+}
+
+std::string RefusalText(const std::string& node, const mail11::Status& status) {
+  std::string text;
+  for (const std::string& record : status.text) {
+    if (record.empty()) continue;
+    if (!text.empty()) {
+      if (text.size() + 2 >= kRefusalLimit) break;
+      text += "\r\n";
+    }
+    for (char c : record.substr(0, kRefusalLimit - text.size())) {
+      text += static_cast<unsigned char>(c) < 0x20 && c != '\t' ? ' ' : c;
+    }
+  }
+  if (text.empty()) {
+    char condition[16];
+    std::snprintf(condition, sizeof condition, "%08X", status.condition);
+    text = "Node " + node + " refused the recipient (condition " + condition + ").";
+  }
+  return text;
+}
+
+namespace {
+
+// EVT_PROTOCOL_ERROR's text has no place for a cause, so the cause goes beside the
+// node's name; the other events carry it as their last line.
+void LogFailure(const EventLog& log, uint32_t event, const std::string& node, const std::string& why) {
+  if (event == EVT_PROTOCOL_ERROR) {
+    log.Write(event, node + " (" + why + ")", "", "");
+  } else {
+    log.Write(event, node, "", why);
+  }
 }
 
 // The values of From, To and Cc in the header section, continuation lines joined.

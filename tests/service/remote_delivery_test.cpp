@@ -4,13 +4,16 @@
 // text, or left queued), and what the journal and the queue hold afterwards.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "compose/control_file_format.h"
+#include "control_job.h"
 #include "linked_nodes.h"
 #include "mail11/options.h"
 #include "mail11/vms_stream.h"
@@ -362,6 +365,40 @@ TEST_F(RemoteDeliveryTest, AJournalThatCannotRecordTheSuccessSendsAgainRatherTha
   EXPECT_EQ(again.faults(), Names{});
   EXPECT_EQ(again.body(), mail11::test::kVmsBody);
   ExpectQueueEmpty();
+}
+
+// A stop asked for while BRAVO's link is open lets that link finish; CHARLY's group
+// is left for the next start, and BRAVO's recipient is not sent again then.
+TEST_F(RemoteDeliveryTest, AStopIsHonouredBetweenNodeGroups) {
+  Queue({"BRAVO::SYSTEM", "CHARLY::SMITH"}, kVmsHeader, kVmsText);
+  service::ServiceSettings settings;
+  ASSERT_EQ(GetSystemProfile(&settings.system), 0u);
+  settings.node = ServiceSandbox::Node();
+  settings.network = nodes_->alpha.get();
+  settings.send_timeout = 2s;
+  std::string logged;
+  const service::EventLog log([&](uint32_t, const std::string& text) { logged += text + "\n"; });
+  std::atomic<bool> stop{false};
+  std::vector<PeerStep> script = UpToBody();
+  script.push_back(Do(PeerStep::kBody));
+  script.push_back({PeerStep::kRun, {}, [&stop] { stop = true; }});
+  script.push_back(Answer(kSuccess));
+  {
+    Mail11Peer peer(*nodes_->bravo, mail11::test::kVmsConfirmData, script);
+    EXPECT_EQ(service::RunControlJob(settings, log, "remote.mai", stop, std::time(nullptr)),
+              service::JobStatus::kStopped);
+    peer.Finish();
+    EXPECT_EQ(peer.faults(), Names{});
+  }
+  EXPECT_TRUE(Contains(Journal(), "done 0"));
+  EXPECT_FALSE(Contains(logged, "CHARLY")) << logged;
+
+  stop = false;
+  EXPECT_EQ(service::RunControlJob(settings, log, "remote.mai", stop, std::time(nullptr)),
+            service::JobStatus::kPending);
+  EXPECT_TRUE(Contains(logged, "CHARLY")) << logged;
+  EXPECT_FALSE(Contains(logged, "node BRAVO")) << "BRAVO was not called again\n" << logged;
+  EXPECT_FALSE(Contains(Journal(), "done 1"));
 }
 
 TEST(SenderRecord, IsTheUserWithThePersonalNameAsVmsShowsIt) {

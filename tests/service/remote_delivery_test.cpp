@@ -195,39 +195,39 @@ TEST_F(RemoteDeliveryTest, AnAnswerWeCannotSpeakToOrABrokenLinkLeavesTheRecipien
   const Row rows[] = {
       {"an option not proposed", unasked, {}, EVT_PROTOCOL_ERROR,
        "Invalid item; cannot accept a mail-11 option which wasn't proposed."},
-      {"a disconnect in the body", mail11::test::kVmsConfirmData, mid_body, EVT_SEND_ERROR, "BRAVO"},
+      {"a disconnect in the body", mail11::test::kVmsConfirmData, mid_body, EVT_SEND_ERROR,
+       "Error sending to node BRAVO."},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    ServiceSandbox& s = s_;
-    std::filesystem::remove(s.queue() + "remote.mai");
-    std::filesystem::remove(s.queue() + "remote.sta");
+    std::filesystem::remove(s_.queue() + "remote.mai");
+    std::filesystem::remove(s_.queue() + "remote.sta");
     Queue({"bob", "BRAVO::SYSTEM"}, kVmsHeader, "line 1\r\nline 2\r\nline 3\r\n");
-    const size_t bob_before = s.Messages("bob").size();
+    const size_t bob_before = s_.Messages("bob").size();
     {
       Mail11Peer peer(*nodes_->bravo, row.confirm, row.script);
-      s.Drain();
+      s_.Drain();
       peer.Finish();
       EXPECT_EQ(peer.faults(), Names{});
       EXPECT_TRUE(peer.connected());
     }
     ExpectStillQueued();
-    EXPECT_EQ(s.Messages("bob").size(), bob_before + 1);
+    EXPECT_EQ(s_.Messages("bob").size(), bob_before + 1);
     const std::string journal = Journal();
     EXPECT_TRUE(Contains(journal, "done 0")) << journal;
     EXPECT_FALSE(Contains(journal, "done 1")) << journal;
-    EXPECT_TRUE(s.Logged(row.event)) << s.LogText();
-    EXPECT_TRUE(Contains(s.LogText(), row.text)) << s.LogText();
+    EXPECT_TRUE(s_.Logged(row.event)) << s_.LogText();
+    EXPECT_TRUE(Contains(s_.LogText(), row.text)) << s_.LogText();
 
     // The next attempt finds a willing peer: bob is not served twice.
     Mail11Peer again(*nodes_->bravo, mail11::test::kVmsConfirmData, WholeMessageToSystem());
-    s.Drain();
+    s_.Drain();
     again.Finish();
-    EXPECT_EQ(again.faults(), Names{}) << s.LogText();
+    EXPECT_EQ(again.faults(), Names{}) << s_.LogText();
     EXPECT_EQ(again.body(), (Names{"line 1", "line 2", "line 3"}));
     ExpectQueueEmpty();
-    EXPECT_EQ(s.Messages("bob").size(), bob_before + 1);
-    EXPECT_EQ(s.Messages("system"), Names{});
+    EXPECT_EQ(s_.Messages("bob").size(), bob_before + 1);
+    EXPECT_EQ(s_.Messages("system"), Names{});
   }
 }
 
@@ -262,7 +262,9 @@ TEST_F(RemoteDeliveryTest, WhatCannotGoOutIsSettledWithoutALink) {
        false, "SendThreadLimit is 0"},
       {"no gateway", "jo@host.example", {}, false, "gateway name unknown"},
       {"a gateway nobody knows", "jo@host.example",
-       [](ServiceSandbox& s) { s.UpdateSystem([](MailSystemProfile& p) { std::strcpy(p.ExternalGateway, "NOGATE"); }); },
+       [](ServiceSandbox& s) {
+         s.UpdateSystem([](MailSystemProfile& p) { std::strcpy(p.ExternalGateway, "NOGATE"); });
+       },
        false, "NOGATE is not in this node's DECnet node database"},
       {"nothing bound to object 27", "BRAVO::SMITH", {}, false, "Connection refused. (DECnet reason 4)"},
   };

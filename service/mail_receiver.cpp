@@ -175,6 +175,7 @@ void MailReceiver::Converse(std::unique_ptr<decnet::Link> raw, bool cc, const st
     header.to = envelope.to;
     header.cc = envelope.cc;
     header.subject = envelope.subject;
+    if (taken.empty()) return true;  // refused for everyone: the text is not kept
     const std::string directory = settings_.system.MailTempPath;
     if (const uint32_t code = message.Begin(directory, settings_.node, header, std::time(nullptr))) {
       log_.Report(EVT_TEMP_FILE, directory, "rcv", code);
@@ -183,6 +184,7 @@ void MailReceiver::Converse(std::unique_ptr<decnet::Link> raw, bool cc, const st
     return true;
   };
   callbacks.body_line = [&](std::string_view line) {
+    if (taken.empty()) return true;
     if (const uint32_t code = message.AddLine(line)) {
       log_.Report(EVT_FILE_WRITE, message.path(), "", code);
       return false;

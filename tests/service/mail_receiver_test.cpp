@@ -277,10 +277,10 @@ TEST_F(MailReceiverTest, EachRecipientIsCheckedAsItArrivesAndRefusedWithItsText)
   ASSERT_TRUE(sender.connected());
   Message m;
   m.sender = "SMITH  (Jo Smith)";
-  m.recipients = {"nosuch", "BOB", "carol", "dave", "BRAVO::SYSTEM", "\"odd"};
+  m.recipients = {"nosuch", "BOB", "carol", "dave", "BRAVO::SYSTEM", "\"odd", "NOWHERE::JONES"};
   m.cc = "ALPHA::JONES";
   const Answers answers = Converse(sender, m);
-  ASSERT_EQ(answers.recipients.size(), 6u);
+  ASSERT_EQ(answers.recipients.size(), 7u);
   struct Row {
     size_t index;
     bool success;
@@ -294,6 +294,7 @@ TEST_F(MailReceiverTest, EachRecipientIsCheckedAsItArrivesAndRefusedWithItsText)
       {3, false, ERR_NOT_REGISTERED & ~1u, "User dave is not a registered receiver of mail at BRAVO."},
       {4, true, 1, ""},
       {5, false, ERR_UNBALANCED_QUOTES & ~1u, "Unbalanced quotes."},
+      {6, false, ERR_NO_SUCH_NODE & ~1u, "No such node."},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(m.recipients[row.index]);

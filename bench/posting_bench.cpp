@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +16,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench_root.h"
 #include "pellam.h"
 
 namespace {
@@ -25,61 +25,9 @@ namespace fs = std::filesystem;
 
 constexpr int kFilesPerQueue = 2000;  // then the queue is moved aside
 
-// A private PELLAM_ROOT with the calling user registered and a system profile whose
-// directories lie inside it; removed when the program ends.
-class BenchRoot {
- public:
-  BenchRoot() {
-    std::string tmpl = (fs::temp_directory_path() / "pellam-bench-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
-    root_ = tmpl;
-    fs::create_directories(root_ + "/etc");
-    fs::create_directories(root_ + "/home/ann");
-    std::ofstream(root_ + "/etc/passwd") << "ann:x:" << ::geteuid() << ":" << ::getegid()
-                                         << ":Ann Smith,,,:/home/ann:/bin/sh\n";
-    ::setenv("PELLAM_ROOT", root_.c_str(), 1);
-    fs::create_directories(root_ + "/temp");
-    fs::create_directories(root_ + "/queue");
-    MailSystemProfile system{};
-    std::snprintf(system.MailQueuePath, sizeof system.MailQueuePath, "%s/queue/", root_.c_str());
-    std::snprintf(system.MailTempPath, sizeof system.MailTempPath, "%s/temp/", root_.c_str());
-    MailProfile user{};
-    if (UpdateMailSystemProfile(&system, sizeof system) != 0 || GetMailProfile(&user, sizeof user) != 0) {
-      std::fprintf(stderr, "cannot set up the mail profiles\n");
-      std::abort();
-    }
-  }
-  ~BenchRoot() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-  const std::string& root() const { return root_; }
-
-  // Moves a directory's files aside (a rename, not deletions) and starts it empty.
-  void MoveAside(const std::string& directory) {
-    const std::string old = root_ + "/old/" + std::to_string(++moved_);
-    fs::create_directories(root_ + "/old");
-    fs::rename(directory, old);
-    fs::create_directories(directory);
-  }
-
- private:
-  std::string root_;
-  int moved_ = 0;
-};
-
-BenchRoot& Root() {
-  static BenchRoot root;
-  return root;
-}
-
-// A prepared message to ten local addresses with a text of `size` bytes.
-std::string Message(size_t size) {
-  std::string m = "To: SMITH, JONES, BROWN, GREEN, WHITE, BLACK, GREY, TAYLOR, KING, WOOD\r\n"
-                  "Subject: posting benchmark\r\n\r\n";
-  for (size_t i = 0; m.size() < size + 100; ++i) m += "line " + std::to_string(i) + " of the text\r\n";
-  return m;
-}
+using bench::BenchRoot;
+using bench::Message;
+using bench::Root;
 
 // Keeps a directory below kFilesPerQueue files, outside the timed region.
 void KeepRoom(benchmark::State& state, const std::string& directory, int* count) {
@@ -142,18 +90,9 @@ void BM_FileFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_FileFloor)->Arg(1024)->Arg(100 * 1024)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// pellpost beside this program in the build tree's bin directory.
-std::string PellpostPath() {
-  char self[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return {};
-  self[n] = '\0';
-  return (fs::path(self).parent_path() / "pellpost").string();
-}
-
 void BM_PellpostProcess(benchmark::State& state) {
   BenchRoot& root = Root();
-  const std::string program = PellpostPath();
+  const std::string program = bench::BesideThisProgram("pellpost");
   if (::access(program.c_str(), X_OK) != 0) {
     state.SkipWithError("pellpost is not built beside the benchmark");
     return;

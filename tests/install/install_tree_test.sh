@@ -53,6 +53,24 @@ done
 expect "libpellam.so links to the soname" "$(readlink "$stage$libdir/libpellam.so")" "libpellam.so.$major"
 expect "no libpellamplatform.so to link with" "$(ls "$stage$libdir/libpellamplatform.so" 2>/dev/null)" ""
 
+# What the libraries export: libpellam the 45 functions of its C interface and, under
+# its private node, the control-file reader of the service and pellqueue; the
+# platform layer and the DECnet stack their own namespaces under their version nodes,
+# with no fault-injection hook and no C++ library code.
+exports() { nm -D --defined-only "$stage$libdir/$1.so.$version" | awk '$2 != "A" {print $3}'; }
+expect "libpellam's C interface" "$(exports libpellam | grep -c '^[A-Za-z]*@@PELLAM_1.0$')" 45
+expect "libpellam's private node" \
+  "$(exports libpellam | grep -v '@@PELLAM_1.0$' | c++filt | sed 's/(.*@@/ /' | sort | uniq -c | xargs)" \
+  "2 pellam::control::DecodeControlFile PELLAM_PRIVATE_1 1 pellam::control::ReadControlFile PELLAM_PRIVATE_1"
+for pair in libpellamplatform:platform:PELLAM_PLATFORM_1 libpellamdecnet:decnet:PELLAM_DECNET_1; do
+  IFS=: read -r lib space node <<<"$pair"
+  names=$(exports "$lib" | c++filt)
+  expect "$lib exports" "$([ -n "$names" ] && echo some)" some
+  expect "$lib exports only $space under $node" \
+    "$(grep -v -E "^$space::.*@@$node\$" <<<"$names")" ""
+done
+expect "no fault-injection hook installed" "$(exports libpellamplatform | c++filt | grep 'fault::')" ""
+
 # Each program: --version and --help without help from the environment, the mail
 # libraries taken from the installed tree, and a manual page that renders without a
 # warning and names every option its --help names.
@@ -65,6 +83,9 @@ for program in $programs; do
   expect "$name --help exit status" "$?" 0
   libraries=$(mail_libraries "$file" | grep -v "^$stage$libdir/")
   expect "$name finds its libraries in $libdir" "$libraries" ""
+  case $name in pellam | pellqueue)  # clients of the mail library, as every program is
+    expect "$name uses libpellam.so" "$(mail_libraries "$file" | grep -c "/libpellam.so.$version$")" 1 ;;
+  esac
   page=$(ls "$stage$mandir"/man[18]/"$name".[18] 2>/dev/null)
   if [ -z "$page" ]; then fail "no manual page for $name"; continue; fi
   expect "${page##*/} renders without warnings" "$(LC_ALL=C groff -man -ww -z "$page" 2>&1)" ""

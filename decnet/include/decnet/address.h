@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "decnet/export.h"
+
 namespace decnet {
 
 struct NodeAddress {
@@ -24,7 +26,7 @@ struct NodeAddress {
 
 // "1.2" -> 1.2; anything else (missing dot, area or node out of range, trailing text)
 // gives nullopt.
-std::optional<NodeAddress> ParseNodeAddress(std::string_view text);
-std::string FormatNodeAddress(NodeAddress address);
+DECNET_API std::optional<NodeAddress> ParseNodeAddress(std::string_view text);
+DECNET_API std::string FormatNodeAddress(NodeAddress address);
 
 }  // namespace decnet

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "decnet/address.h"
+#include "decnet/export.h"
 
 namespace decnet {
 
@@ -62,7 +63,7 @@ struct Outcome {
   explicit operator bool() const { return error == LinkError::kNone; }
 };
 
-class Link {
+class DECNET_API Link {
  public:
   virtual ~Link() = default;
   // Sends one whole message (record); it may be empty. Blocks while flow control
@@ -87,7 +88,7 @@ struct ConnectRequest {
 };
 
 // An incoming connect, held until the listener's owner confirms or rejects it.
-class PendingConnect {
+class DECNET_API PendingConnect {
  public:
   virtual ~PendingConnect() = default;
   virtual NodeAddress remote() const = 0;
@@ -99,7 +100,7 @@ class PendingConnect {
   virtual void Reject(uint16_t reason, const Message& data = {}) = 0;
 };
 
-class Listener {
+class DECNET_API Listener {
  public:
   virtual ~Listener() = default;  // unbinds; connects still pending are rejected
   virtual std::unique_ptr<PendingConnect> Accept(std::chrono::milliseconds timeout, Outcome* outcome = nullptr) = 0;

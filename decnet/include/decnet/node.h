@@ -11,6 +11,7 @@
 #include "decnet/address.h"
 #include "decnet/config.h"
 #include "decnet/endpoint.h"
+#include "decnet/export.h"
 
 namespace decnet {
 
@@ -41,7 +42,7 @@ struct NodeStatus {
   Counters counters;
 };
 
-class Node {
+class DECNET_API Node {
  public:
   virtual ~Node() = default;  // stops the network thread, aborting every link
 

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "decnet/address.h"
+#include "decnet/export.h"
 
 namespace decnet {
 
-bool IsValidNodeName(std::string_view name);
+DECNET_API bool IsValidNodeName(std::string_view name);
 
-class NodeDatabase {
+class DECNET_API NodeDatabase {
  public:
   // False (and nothing changed) for an invalid name or address. A name given again
   // takes the new address.

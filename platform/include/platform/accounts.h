@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/export.h"
+
 namespace platform {
 
 struct Account {
@@ -18,20 +20,20 @@ struct Account {
 
 // 0 on success; ERROR_NONE_MAPPED when no user account has that name (a group name is
 // not a user account), or the code of the failure to read the user database.
-uint32_t LookupAccountByName(const char* name, Account* account);
-uint32_t LookupAccountByUid(uint32_t uid, Account* account);
+PLATFORM_API uint32_t LookupAccountByName(const char* name, Account* account);
+PLATFORM_API uint32_t LookupAccountByUid(uint32_t uid, Account* account);
 
 // The calling user: the account of the effective uid.
-uint32_t CurrentAccount(Account* account);
+PLATFORM_API uint32_t CurrentAccount(Account* account);
 
 // "S-1-22-1-" followed by the uid.
-std::string SidString(uint32_t uid);
+PLATFORM_API std::string SidString(uint32_t uid);
 
 // The uid of a SID string of that form; false for any other text.
-bool ParseSidString(const char* sid, uint32_t* uid) noexcept;
+PLATFORM_API bool ParseSidString(const char* sid, uint32_t* uid) noexcept;
 
 // The computer name: the host name up to its first dot, in capitals, at most 15
 // characters. It is also the local node name.
-std::string ComputerName();
+PLATFORM_API std::string ComputerName();
 
 }  // namespace platform

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/export.h"
+
 inline constexpr uint32_t ERROR_SUCCESS = 0;
 inline constexpr uint32_t ERROR_INVALID_FUNCTION = 1;
 inline constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
@@ -74,16 +76,16 @@ namespace platform {
 
 // The calling thread's last-error value. Every program and the mail library share
 // this one value because they all link the platform layer as one shared library.
-void SetLastError(uint32_t code) noexcept;
-uint32_t GetLastError() noexcept;
+PLATFORM_API void SetLastError(uint32_t code) noexcept;
+PLATFORM_API uint32_t GetLastError() noexcept;
 
 // Translates an errno value into a status code. ENOENT is ambiguous: pass the path
 // that was used, and the result is ERROR_PATH_NOT_FOUND when a directory on the way
 // is missing or is not a directory, ERROR_FILE_NOT_FOUND when only the last name is.
-uint32_t FromErrno(int err, const char* path = nullptr) noexcept;
+PLATFORM_API uint32_t FromErrno(int err, const char* path = nullptr) noexcept;
 
 // FromErrno(errno, path), also stored as the last-error value; returns the code.
-uint32_t FailWithErrno(const char* path = nullptr) noexcept;
+PLATFORM_API uint32_t FailWithErrno(const char* path = nullptr) noexcept;
 
 // Stores the code as the last-error value and returns it, so that a failure path can
 // read `return Fail(ERROR_INVALID_PARAMETER);`.
@@ -94,6 +96,6 @@ inline uint32_t Fail(uint32_t code) noexcept {
 
 // The layer's own text for a code it can report, ending in CR LF; null for a code
 // the layer does not know (library codes, socket codes, anything else).
-const char* SystemMessage(uint32_t code) noexcept;
+PLATFORM_API const char* SystemMessage(uint32_t code) noexcept;
 
 }  // namespace platform

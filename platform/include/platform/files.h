@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "platform/export.h"
+
 namespace platform {
 
 inline constexpr int kInvalidFile = -1;
@@ -30,59 +32,59 @@ enum Whence : unsigned { kBegin = 0, kCurrent = 1, kEnd = 2 };
 // a symbolic link at the last name be opened for writing (ERROR_ACCESS_DENIED), so
 // that a privileged writer in a user's folder is never sent elsewhere. kCreateAlways
 // and kTruncateExisting need write access and truncate only once the lock is held.
-int CreateFile(const char* path, unsigned access, unsigned share, unsigned disposition,
+PLATFORM_API int CreateFile(const char* path, unsigned access, unsigned share, unsigned disposition,
                unsigned mode = 0600) noexcept;
 
 // Reads up to `size` bytes; `*done` receives the count (0 at the end of the file).
-bool ReadFile(int file, void* buffer, uint32_t size, uint32_t* done) noexcept;
+PLATFORM_API bool ReadFile(int file, void* buffer, uint32_t size, uint32_t* done) noexcept;
 
 // Writes all `size` bytes or fails (ERROR_DISK_FULL for a full disk); `*done`, when
 // given, receives the count written.
-bool WriteFile(int file, const void* data, uint32_t size, uint32_t* done = nullptr) noexcept;
+PLATFORM_API bool WriteFile(int file, const void* data, uint32_t size, uint32_t* done = nullptr) noexcept;
 
 // Moves the file position; `*position`, when given, receives the new position.
-bool SetFilePointer(int file, int64_t distance, unsigned whence, int64_t* position = nullptr) noexcept;
+PLATFORM_API bool SetFilePointer(int file, int64_t distance, unsigned whence, int64_t* position = nullptr) noexcept;
 
 // Truncates or extends the file at the current position.
-bool SetEndOfFile(int file) noexcept;
+PLATFORM_API bool SetEndOfFile(int file) noexcept;
 
-bool GetFileSize(int file, uint64_t* size) noexcept;
+PLATFORM_API bool GetFileSize(int file, uint64_t* size) noexcept;
 
 // Flushes the file's data and metadata to disk (fsync).
-bool FlushFile(int file) noexcept;
+PLATFORM_API bool FlushFile(int file) noexcept;
 
 // Flushes a directory's entries to disk, so that a rename into it survives a crash.
-bool FlushDirectory(const char* path) noexcept;
+PLATFORM_API bool FlushDirectory(const char* path) noexcept;
 
-bool CloseFile(int file) noexcept;
+PLATFORM_API bool CloseFile(int file) noexcept;
 
 // Renames without ever replacing an existing target (ERROR_ALREADY_EXISTS). A move
 // across filesystems fails with ERROR_NOT_SAME_DEVICE so that callers can copy.
 // Directories move too.
-bool MoveFile(const char* from, const char* to) noexcept;
+PLATFORM_API bool MoveFile(const char* from, const char* to) noexcept;
 
 // Copies contents (and the mode bits) to a new file. With `fail_if_exists` the
 // target is created exclusively (ERROR_FILE_EXISTS when present); otherwise it is
 // replaced, by a rename once the copy is complete. The copy is flushed to disk
 // before success is reported; a failed copy leaves no new target behind, and a
 // target that was to be replaced stays as it was.
-bool CopyFile(const char* from, const char* to, bool fail_if_exists) noexcept;
+PLATFORM_API bool CopyFile(const char* from, const char* to, bool fail_if_exists) noexcept;
 
-bool DeleteFile(const char* path) noexcept;
+PLATFORM_API bool DeleteFile(const char* path) noexcept;
 
 // Creates one directory (mode 0700 & ~umask unless given); ERROR_ALREADY_EXISTS when
 // the name exists, ERROR_PATH_NOT_FOUND when its parent does not.
-bool CreateDirectory(const char* path, unsigned mode = 0700) noexcept;
+PLATFORM_API bool CreateDirectory(const char* path, unsigned mode = 0700) noexcept;
 
 // Removes an empty directory (ERROR_DIR_NOT_EMPTY otherwise).
-bool RemoveDirectory(const char* path) noexcept;
+PLATFORM_API bool RemoveDirectory(const char* path) noexcept;
 
 // Attributes of a name, as far as the callers need them.
 enum Attributes : uint32_t { kAttrNone = 0, kAttrDirectory = 0x10, kAttrNormal = 0x80 };
 inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
 // kInvalidAttributes with the last-error value set when the name does not exist.
-uint32_t GetFileAttributes(const char* path) noexcept;
+PLATFORM_API uint32_t GetFileAttributes(const char* path) noexcept;
 
 // What a name or an open file is, as far as callers that must not trust it need to
 // know: the kind (the S_IF* bits of the mode), owner, identity, links and size.
@@ -96,12 +98,12 @@ struct FileFacts {
 
 // The name itself, never followed through a link at its last part and never opened,
 // so that a FIFO or a device can be refused before anything waits on it. 0 or a code.
-uint32_t LookAtName(const char* path, FileFacts* facts) noexcept;
+PLATFORM_API uint32_t LookAtName(const char* path, FileFacts* facts) noexcept;
 // What the descriptor has open. 0 or a code.
-uint32_t LookAtFile(int file, FileFacts* facts) noexcept;
+PLATFORM_API uint32_t LookAtFile(int file, FileFacts* facts) noexcept;
 
 // Owns a descriptor and closes it on scope exit.
-class UniqueFile {
+class PLATFORM_API UniqueFile {
  public:
   UniqueFile() noexcept = default;
   explicit UniqueFile(int file) noexcept : file_(file) {}

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "platform/export.h"
 #include "platform/paths.h"
 
 namespace platform {
@@ -25,14 +26,14 @@ using FindHandle = FindState*;
 // The first match goes into `data`. Null on failure: ERROR_FILE_NOT_FOUND when the
 // directory exists and nothing matches, ERROR_PATH_NOT_FOUND when the directory
 // does not exist, or the code of the failure.
-FindHandle FindFirstFile(const char* pattern, FindData* data) noexcept;
+PLATFORM_API FindHandle FindFirstFile(const char* pattern, FindData* data) noexcept;
 
 // The next match; false with ERROR_NO_MORE_FILES at the end.
-bool FindNextFile(FindHandle handle, FindData* data) noexcept;
+PLATFORM_API bool FindNextFile(FindHandle handle, FindData* data) noexcept;
 
-void FindClose(FindHandle handle) noexcept;
+PLATFORM_API void FindClose(FindHandle handle) noexcept;
 
 // True when `name` matches `pattern` under the rules above ("*", "?", "*.").
-bool MatchName(const char* pattern, const char* name) noexcept;
+PLATFORM_API bool MatchName(const char* pattern, const char* name) noexcept;
 
 }  // namespace platform

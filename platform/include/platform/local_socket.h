@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/export.h"
+
 namespace platform {
 
 // Nobody listens on the socket (a file left by a process that has ended).
@@ -19,27 +21,27 @@ inline constexpr uint32_t ERROR_CONNECTION_REFUSED = 1225;
 // socket or link left at `name` is replaced; another kind of file there gives
 // ERROR_FILE_EXISTS, a socket someone still listens on ERROR_ALREADY_EXISTS. The
 // socket gets `mode`. Returns the listening descriptor, or kInvalidFile.
-int ListenLocalSocket(const char* directory, const char* name, unsigned mode) noexcept;
+PLATFORM_API int ListenLocalSocket(const char* directory, const char* name, unsigned mode) noexcept;
 
 // Removes the socket at `path`, and nothing that is not a socket (ERROR_ACCESS_DENIED).
-bool RemoveLocalSocket(const char* path) noexcept;
+PLATFORM_API bool RemoveLocalSocket(const char* path) noexcept;
 
 // Waits up to `timeout_ms` for a client, or for `stop_fd` to become readable. Returns
 // the client's descriptor, or kInvalidFile with ERROR_TIMEOUT (nobody came),
 // ERROR_OPERATION_ABORTED (stop) or the failure's code.
-int AcceptLocalClient(int listener, int stop_fd, int timeout_ms) noexcept;
+PLATFORM_API int AcceptLocalClient(int listener, int stop_fd, int timeout_ms) noexcept;
 
 // Connects to the socket at `path` (of any length). ERROR_FILE_NOT_FOUND or
 // ERROR_PATH_NOT_FOUND when nothing is there, ERROR_CONNECTION_REFUSED when nobody
 // listens, ERROR_ACCESS_DENIED without the right to connect.
-int ConnectLocalSocket(const char* path) noexcept;
+PLATFORM_API int ConnectLocalSocket(const char* path) noexcept;
 
 // Sends all of `data`, waiting at most `timeout_ms` in all: ERROR_TIMEOUT when the
 // peer does not read, ERROR_BROKEN_PIPE when it has gone.
-bool SendWithin(int socket, const void* data, size_t size, int timeout_ms) noexcept;
+PLATFORM_API bool SendWithin(int socket, const void* data, size_t size, int timeout_ms) noexcept;
 
 // Receives what is there, up to `size` bytes, waiting at most `timeout_ms` for the
 // first byte: `*done` is 0 at the end of the stream; ERROR_TIMEOUT when nothing came.
-bool ReceiveWithin(int socket, void* buffer, size_t size, size_t* done, int timeout_ms) noexcept;
+PLATFORM_API bool ReceiveWithin(int socket, void* buffer, size_t size, size_t* done, int timeout_ms) noexcept;
 
 }  // namespace platform

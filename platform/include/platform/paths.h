@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/export.h"
+
 namespace platform {
 
 inline constexpr std::size_t kMaxPath = 260;  // buffer size, terminating NUL included
@@ -16,14 +18,14 @@ inline constexpr std::size_t kMaxPath = 260;  // buffer size, terminating NUL in
 // value set (ERROR_INVALID_PARAMETER for null or empty input, or the code of getcwd).
 // A trailing "/" of the input is kept. `*final_name`, when given, points at the last
 // name in `out` (at the NUL when the result ends in "/").
-uint32_t GetFullPathName(const char* path, uint32_t size, char* out, char** final_name = nullptr) noexcept;
+PLATFORM_API uint32_t GetFullPathName(const char* path, uint32_t size, char* out, char** final_name = nullptr) noexcept;
 
 // The last name of a path: the text after its last "/", or the whole text.
-const char* FinalName(const char* path) noexcept;
+PLATFORM_API const char* FinalName(const char* path) noexcept;
 
 // Appends "/" unless `path` already ends in one. `size` is the capacity of `path`.
 // False, with ERROR_BUFFER_OVERFLOW, when it does not fit.
-bool AddTrailingSeparator(char* path, std::size_t size) noexcept;
+PLATFORM_API bool AddTrailingSeparator(char* path, std::size_t size) noexcept;
 
 // True for a path that begins with "/".
 inline bool IsAbsolute(const char* path) noexcept { return path && path[0] == '/'; }

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/export.h"
+
 namespace platform {
 
 struct RegKey;
@@ -44,55 +46,55 @@ inline constexpr uint32_t KEY_ALL_ACCESS = 0xF003F;
 // Opens an existing key below `key` ("" or null opens `key` itself again). The
 // sub-key path separates names with "\". Access without write bits opens the hive
 // read-only; a write through such a handle fails with ERROR_ACCESS_DENIED.
-uint32_t RegOpenKeyEx(HKEY key, const char* sub_key, uint32_t access, HKEY* result) noexcept;
+PLATFORM_API uint32_t RegOpenKeyEx(HKEY key, const char* sub_key, uint32_t access, HKEY* result) noexcept;
 
 // Opens or creates a key and the keys on its way (always for reading and writing).
 // `*created`, when given, tells whether the final key was new.
-uint32_t RegCreateKeyEx(HKEY key, const char* sub_key, HKEY* result, bool* created = nullptr) noexcept;
+PLATFORM_API uint32_t RegCreateKeyEx(HKEY key, const char* sub_key, HKEY* result, bool* created = nullptr) noexcept;
 
-uint32_t RegCloseKey(HKEY key) noexcept;
+PLATFORM_API uint32_t RegCloseKey(HKEY key) noexcept;
 
 // Reads a value. `type` and `data` may be null. With `data` null, `*size` receives the
 // size needed. With a buffer smaller than the value, `*size` receives the size needed
 // and the result is ERROR_MORE_DATA; the buffer's contents are then undefined.
-uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* data,
+PLATFORM_API uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* data,
                          uint32_t* size) noexcept;
 
 // Stores a value (replacing one of the same name, whatever its type). `name` null or ""
 // is the key's default value. String data whose terminator is missing is stored with it
 // completed (a NUL after REG_SZ and REG_EXPAND_SZ, an empty string after REG_MULTI_SZ),
 // so that readers always find one.
-uint32_t RegSetValueEx(HKEY key, const char* name, uint32_t type, const uint8_t* data,
+PLATFORM_API uint32_t RegSetValueEx(HKEY key, const char* name, uint32_t type, const uint8_t* data,
                        uint32_t size) noexcept;
 
-uint32_t RegDeleteValue(HKEY key, const char* name) noexcept;
+PLATFORM_API uint32_t RegDeleteValue(HKEY key, const char* name) noexcept;
 
 // Deletes a key that has no sub-keys (ERROR_ACCESS_DENIED otherwise), with its values.
-uint32_t RegDeleteKey(HKEY key, const char* sub_key) noexcept;
+PLATFORM_API uint32_t RegDeleteKey(HKEY key, const char* sub_key) noexcept;
 
 // The index-th value of the key in a stable order (by name); ERROR_NO_MORE_ITEMS past
 // the end. `*name_size` is the capacity of `name` in, the name's length (without NUL)
 // out; ERROR_MORE_DATA when the name or the data does not fit. `type`, `data` and
 // `data_size` may be null.
-uint32_t RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
+PLATFORM_API uint32_t RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* name_size, uint32_t* type,
                       uint8_t* data, uint32_t* data_size) noexcept;
 
 // The index-th sub-key's name, as RegEnumValue does for names.
-uint32_t RegEnumKeyEx(HKEY key, uint32_t index, char* name, uint32_t* name_size) noexcept;
+PLATFORM_API uint32_t RegEnumKeyEx(HKEY key, uint32_t index, char* name, uint32_t* name_size) noexcept;
 
 // Counts and sizes: any pointer may be null. Lengths of names are without the NUL.
-uint32_t RegQueryInfoKey(HKEY key, uint32_t* sub_keys, uint32_t* max_sub_key_len, uint32_t* values,
+PLATFORM_API uint32_t RegQueryInfoKey(HKEY key, uint32_t* sub_keys, uint32_t* max_sub_key_len, uint32_t* values,
                          uint32_t* max_value_name_len, uint32_t* max_value_len) noexcept;
 
 // The hive file behind a root: the machine hive, the calling user's, or the hive of the
 // user whose SID string is given. "" when it cannot be found (no such account).
-std::string MachineHivePath();
-std::string UserHivePath(uint32_t uid);
-std::string CurrentUserHivePath();
+PLATFORM_API std::string MachineHivePath();
+PLATFORM_API std::string UserHivePath(uint32_t uid);
+PLATFORM_API std::string CurrentUserHivePath();
 
 // For tests: how long a call waits for a hive locked by another writer before it fails
 // with ERROR_TIMEOUT (5000 ms unless set).
-void SetRegistryLockTimeout(unsigned milliseconds) noexcept;
+PLATFORM_API void SetRegistryLockTimeout(unsigned milliseconds) noexcept;
 
 // Owns a key handle and closes it on scope exit.
 class UniqueKey {

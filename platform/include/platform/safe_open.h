@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/export.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -24,27 +25,27 @@ struct TreeOwner {
 // The account's home, `home` as the account database names it (the administrator's
 // path, followed as it stands up to the home itself, which must not be a link): a
 // directory owned by the account or by root.
-uint32_t OpenHome(const std::string& home, const TreeOwner& owner, UniqueFile* dir) noexcept;
+PLATFORM_API uint32_t OpenHome(const std::string& home, const TreeOwner& owner, UniqueFile* dir) noexcept;
 
 // The directory `name` (one name) inside `parent`. With `create`, a missing one is
 // made with `mode` and given to `owner`.
-uint32_t OpenOwnedDirectory(int parent, const char* name, const TreeOwner& owner, bool create,
+PLATFORM_API uint32_t OpenOwnedDirectory(int parent, const char* name, const TreeOwner& owner, bool create,
                             unsigned mode, UniqueFile* dir) noexcept;
 
 // The regular file `name` (one name) inside `parent`, with `access` (files.h) and
 // `disposition` kOpenExisting, kCreateNew or kOpenAlways; a file made here gets
 // `mode` and `owner`. The descriptor is blocking again when returned.
-uint32_t OpenOwnedFile(int parent, const char* name, const TreeOwner& owner, unsigned access,
+PLATFORM_API uint32_t OpenOwnedFile(int parent, const char* name, const TreeOwner& owner, unsigned access,
                        unsigned disposition, unsigned mode, UniqueFile* file) noexcept;
 
 // Checks an open descriptor as the calls above check what they open: a directory when
 // `directory`, else a regular file with one link; owned by `owner`; not writable by
 // group or others.
-uint32_t CheckOwned(int fd, const TreeOwner& owner, bool directory) noexcept;
+PLATFORM_API uint32_t CheckOwned(int fd, const TreeOwner& owner, bool directory) noexcept;
 
 // A name for `name` inside the directory open as `dir` that reaches it through the
 // descriptor, for code that takes only names (SQLite): renaming the directory, or any
 // above it, cannot send an open of this name anywhere else.
-std::string PathThrough(int dir, const char* name);
+PLATFORM_API std::string PathThrough(int dir, const char* name);
 
 }  // namespace platform

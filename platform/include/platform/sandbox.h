@@ -5,12 +5,14 @@
 
 #include <string>
 
+#include "platform/export.h"
+
 namespace platform {
 
 // The sandbox root without a trailing "/", or "" when PELLAM_ROOT is unset or empty.
-std::string SandboxRoot();
+PLATFORM_API std::string SandboxRoot();
 
 // `path` (absolute, as on the real system) moved inside the sandbox root when one is set.
-std::string InRoot(const std::string& path);
+PLATFORM_API std::string InRoot(const std::string& path);
 
 }  // namespace platform

@@ -17,6 +17,8 @@
 
 #include <cstdint>
 
+#include "platform/export.h"
+
 namespace platform {
 
 struct ServiceHandleData;
@@ -88,12 +90,12 @@ struct ServiceConfig {
 
 // The manager of this machine. SC_MANAGER_CREATE_SERVICE needs the right to write the
 // machine hive (ERROR_ACCESS_DENIED otherwise).
-SC_HANDLE OpenSCManager(uint32_t access) noexcept;
+PLATFORM_API SC_HANDLE OpenSCManager(uint32_t access) noexcept;
 
 // An existing service (ERROR_SERVICE_DOES_NOT_EXIST). Names are compared without
 // regard to case; a valid name is 1 to 80 letters, digits, "_", "-" and "." not
 // beginning with "." (ERROR_INVALID_NAME otherwise).
-SC_HANDLE OpenService(SC_HANDLE manager, const char* name, uint32_t access) noexcept;
+PLATFORM_API SC_HANDLE OpenService(SC_HANDLE manager, const char* name, uint32_t access) noexcept;
 
 // Records a new service and returns it opened with `access`. `display_name` null
 // gives the name. The binary path must be absolute and shorter than kMaxPath. No load
@@ -102,7 +104,7 @@ SC_HANDLE OpenService(SC_HANDLE manager, const char* name, uint32_t access) noex
 // password is ignored. ERROR_SERVICE_EXISTS when the name is taken,
 // ERROR_SERVICE_MARKED_FOR_DELETE while a deleted service of that name still runs.
 // A failure leaves no record behind.
-SC_HANDLE CreateService(SC_HANDLE manager, const char* name, const char* display_name,
+PLATFORM_API SC_HANDLE CreateService(SC_HANDLE manager, const char* name, const char* display_name,
                         uint32_t access, uint32_t service_type, uint32_t start_type,
                         uint32_t error_control, const char* binary_path_name,
                         const char* load_order_group, uint32_t* tag_id, const char* dependencies,
@@ -110,32 +112,32 @@ SC_HANDLE CreateService(SC_HANDLE manager, const char* name, const char* display
 
 // Deletes the record of a stopped service at once; a service that still runs is marked
 // for deletion, and its record goes when it is next looked at stopped.
-bool DeleteService(SC_HANDLE service) noexcept;
+PLATFORM_API bool DeleteService(SC_HANDLE service) noexcept;
 
 // Starts a stopped service; the arguments follow "--foreground". The start is accepted
 // once the program has been executed: a program that ends at once is then reported
 // stopped. ERROR_SERVICE_ALREADY_RUNNING, ERROR_SERVICE_DISABLED,
 // ERROR_SERVICE_MARKED_FOR_DELETE, or the code of a failed execution (a missing
 // program gives ERROR_FILE_NOT_FOUND).
-bool StartService(SC_HANDLE service, uint32_t argc, const char* const* argv) noexcept;
+PLATFORM_API bool StartService(SC_HANDLE service, uint32_t argc, const char* const* argv) noexcept;
 
 // SERVICE_CONTROL_STOP sends SIGTERM and reports stop pending (ERROR_SERVICE_NOT_ACTIVE
 // for a stopped service, ERROR_SERVICE_CANNOT_ACCEPT_CTRL while a stop is pending);
 // SERVICE_CONTROL_INTERROGATE reports the status; anything else is
 // ERROR_INVALID_SERVICE_CONTROL. `status` receives the status whenever it is known.
-bool ControlService(SC_HANDLE service, uint32_t control, ServiceStatus* status) noexcept;
+PLATFORM_API bool ControlService(SC_HANDLE service, uint32_t control, ServiceStatus* status) noexcept;
 
-bool QueryServiceStatus(SC_HANDLE service, ServiceStatus* status) noexcept;
+PLATFORM_API bool QueryServiceStatus(SC_HANDLE service, ServiceStatus* status) noexcept;
 
 // Fills `config` (a buffer of `size` bytes, suitably aligned) as described above.
 // ERROR_INSUFFICIENT_BUFFER when it does not fit; `*needed` receives the size needed.
-bool QueryServiceConfig(SC_HANDLE service, ServiceConfig* config, uint32_t size,
+PLATFORM_API bool QueryServiceConfig(SC_HANDLE service, ServiceConfig* config, uint32_t size,
                         uint32_t* needed) noexcept;
 
-bool CloseServiceHandle(SC_HANDLE handle) noexcept;
+PLATFORM_API bool CloseServiceHandle(SC_HANDLE handle) noexcept;
 
 // For tests: the settling time after a start (1000 ms unless set) and the stop wait
 // (10000 ms unless set) of the supervisor.
-void SetServiceTimeouts(unsigned start_settle_ms, unsigned stop_wait_ms) noexcept;
+PLATFORM_API void SetServiceTimeouts(unsigned start_settle_ms, unsigned stop_wait_ms) noexcept;
 
 }  // namespace platform

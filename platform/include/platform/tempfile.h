@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/export.h"
+
 namespace platform {
 
 // Creates the file (empty, mode 0600) and writes its full name into `out` (at least
@@ -12,6 +14,6 @@ namespace platform {
 // (1 to 0xFFFF), 0 on failure with the last-error value set (ERROR_BUFFER_OVERFLOW
 // when the name would not fit, ERROR_FILE_EXISTS when every number is taken, or the
 // code of the create).
-uint32_t GetTempFileName(const char* directory, const char* prefix, char* out) noexcept;
+PLATFORM_API uint32_t GetTempFileName(const char* directory, const char* prefix, char* out) noexcept;
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/export.h"
+
 namespace platform {
 
 struct ChildLimits {
@@ -30,7 +32,7 @@ using ChildWork = std::function<uint32_t(std::string* out)>;
 // cannot be taken (a caller that is not root acts only for its own uid), and
 // ERROR_PROCESS_ABORTED when the child died without reporting (the work threw, say)
 // or sent too much.
-uint32_t RunAsAccount(uint32_t uid, uint32_t gid, const ChildWork& work, const ChildLimits& limits,
+PLATFORM_API uint32_t RunAsAccount(uint32_t uid, uint32_t gid, const ChildWork& work, const ChildLimits& limits,
                       std::string* out = nullptr);
 
 }  // namespace platform

@@ -16,6 +16,7 @@
 #include "platform/fault.h"
 #include "settings/alias_page.h"
 #include "settings_test_support.h"
+#include "needs_root.h"
 
 namespace pelldesk::test {
 namespace {
@@ -260,6 +261,7 @@ TEST_F(AliasPage, AListThatCannotBeReadIsReported) {
 }
 
 TEST_F(AliasPage, AUserWhoMayNotWriteTheMachineAliasesGetsTheAccessDeniedText) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   StoreAlias("staff", {"JONES"}, ALIAS_SCOPE_SYSTEM);  // the machine hive exists
   sandbox_.AddUser("bob", 1001, "Bob", "/home/bob");
   const int rc = pellam::test::RunAsUser(1001, 1001, [&] {

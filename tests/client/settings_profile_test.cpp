@@ -17,6 +17,7 @@
 #include "settings/sys_prof_page.h"
 #include "settings/usr_prof_page.h"
 #include "settings_test_support.h"
+#include "needs_root.h"
 
 namespace pelldesk::test {
 namespace {
@@ -256,6 +257,7 @@ TEST_F(SettingsPages, AFieldWithACharacterTheCodePageCannotHoldKeepsTheUserOnThe
 }
 
 TEST_F(SettingsPages, AUserWhoMayNotWriteTheMachineProfileGetsTheAccessDeniedText) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   StoreSystemProfile("/q/", "/t/", "", "");
   sandbox_.AddUser("bob", 1001, "Bob", "/home/bob");
   const int rc = pellam::test::RunAsUser(1001, 1001, [&] {

@@ -10,6 +10,7 @@
 #include "platform/fault.h"
 #include "platform/registry.h"
 #include "sandbox.h"
+#include "needs_root.h"
 
 namespace {
 
@@ -193,6 +194,7 @@ TEST_F(SystemProfile, AnUnterminatedFieldIsRefused) {
 }
 
 TEST_F(SystemProfile, OnlyTheAdministratorUpdates) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   StoreDirectories();
   box_.AddUser("ann", 1001, "Ann", "/home/ann");
   int rc = pellam::test::RunAsUser(1001, 1001, [] {

@@ -10,6 +10,7 @@
 #include "platform/errors.h"
 #include "platform/registry.h"
 #include "sandbox.h"
+#include "needs_root.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ TEST_F(UserProfile, TheFirstReadRegistersTheUser) {
 }
 
 TEST_F(UserProfile, AnotherUserIsNotRegisteredUntilHeRunsAClient) {
+  PELLAM_NEEDS_ROOT("registers another account as that account");
   ASSERT_EQ(GetMailProfile(&p_, sizeof p_), 0u);
   MailProfile other{};
   std::strcpy(other.AccountName, "bob");
@@ -165,6 +167,7 @@ TEST_F(UserProfile, BadStoredValues) {
 }
 
 TEST_F(UserProfile, AnAccountWithoutHomeCannotBeRegistered) {
+  PELLAM_NEEDS_ROOT("acts as an account without a home");
   // The hive lives in the home: without one there is nowhere to register the user.
   int rc = RunAsUser(1002, 1002, [] {
     MailProfile p{};

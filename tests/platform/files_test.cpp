@@ -19,6 +19,7 @@
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "sandbox.h"
+#include "needs_root.h"
 
 namespace {
 
@@ -337,6 +338,7 @@ TEST(Files, DirectoriesAttributesAndDeletes) {
 }
 
 TEST(Files, AnotherUsersFilesAreDenied) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   Sandbox box;
   ::chmod(box.root().c_str(), 0755);
   const std::string file = box.Path("private");

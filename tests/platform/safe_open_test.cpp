@@ -19,6 +19,7 @@
 #include "platform/registry.h"
 #include "platform/user_child.h"
 #include "sandbox.h"
+#include "needs_root.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ TEST_F(SafeOpen, MakesFilesAndDirectoriesWithTheirModes) {
 // Root makes things for another account: they are that account's, and what the
 // account already owns is not taken from it.
 TEST_F(SafeOpen, RootMakesThingsForTheirAccount) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root: gives files to another uid";
+  PELLAM_NEEDS_ROOT("gives files to another uid");
   const TreeOwner ann{2301, 2301};
   ASSERT_EQ(::chown(dir_.c_str(), ann.uid, ann.gid), 0);
   UniqueFile home, made, file;

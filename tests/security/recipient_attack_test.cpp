@@ -29,6 +29,7 @@
 #include "platform/registry.h"
 #include "service_sandbox.h"
 #include "user_process.h"
+#include "needs_root.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ class Holder {
 class RecipientAttack : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root: bob and carl are real accounts with their own uids";
+    PELLAM_NEEDS_ROOT("bob and carl are real accounts with their own uids");
     s_.reset();  // one sandbox at a time: each restores the root it found
     s_ = std::make_unique<ServiceSandbox>();
     s_->AddUser("bob", kBob);

@@ -18,6 +18,7 @@
 #include "recipient.h"
 #include "sandbox.h"
 #include "user_process.h"
+#include "needs_root.h"
 
 namespace {
 
@@ -155,6 +156,7 @@ TEST(Options, CommandLines) {
 }
 
 TEST(UserProcess, WorkRunsWithTheUsersIdentityAndReturnsItsResult) {
+  PELLAM_NEEDS_ROOT("switches identity");
   pellam::test::Sandbox box;
   const std::string dir = box.Path("home/bob");
   box.AddUser("bob", 1001, "Bob", "/home/bob");

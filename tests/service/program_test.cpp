@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "service_sandbox.h"
+#include "needs_root.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ TEST(Program, CommandLine) {
 }
 
 TEST(Program, DeliversInTheForegroundAndStopsWhenAsked) {
+  PELLAM_NEEDS_ROOT("delivery switches to the recipients' identities");
   ServiceSandbox s;
   s.AddUser("bob", 1001);
   s.AddUser("carol", 1002);
@@ -167,6 +169,7 @@ void ExpectEachOnce(const ServiceSandbox& s, const std::vector<std::string>& use
 }
 
 TEST(Program, AStopRequestIsAnsweredAtOnceAndTheRestFollowsAfterARestart) {
+  PELLAM_NEEDS_ROOT("delivery switches to the recipients' identities");
   ServiceSandbox s;
   const auto users = AddUsers(s, 12);
   for (int m = 0; m < 3; ++m) s.Post("To: " + ToList(users) + "\r\nSubject: m" + std::to_string(m) + "\r\n\r\nx\r\n");
@@ -188,6 +191,7 @@ TEST(Program, AStopRequestIsAnsweredAtOnceAndTheRestFollowsAfterARestart) {
 }
 
 TEST(Program, KilledAtRandomPointsItLosesNothingAndRepeatsNothing) {
+  PELLAM_NEEDS_ROOT("delivery switches to the recipients' identities");
   ServiceSandbox s;
   const auto users = AddUsers(s, 16);
   constexpr int kMessages = 6;

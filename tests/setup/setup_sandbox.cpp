@@ -11,12 +11,18 @@
 #include "platform/services.h"
 #include "scripted_front_end.h"
 #include "toolkit.h"
+#include "needs_root.h"
 
 namespace pellam::test {
 
 SetupSandbox::SetupSandbox() : source_(box_.Path("media/")) {
   platform::SetServiceTimeouts(300, 1500);
   std::filesystem::create_directories(source_);
+  AddInstallingUser(box_);
+}
+
+void AddInstallingUser(Sandbox& box) {
+  if (!RunningAsRoot()) box.AddCurrentUser("installer", "The Installer");
 }
 
 SetupSandbox::~SetupSandbox() {

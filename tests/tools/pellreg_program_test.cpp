@@ -15,6 +15,7 @@
 #include "pellreg/store.h"
 #include "platform/registry.h"
 #include "sandbox.h"
+#include "needs_root.h"
 
 namespace pellreg {
 namespace {
@@ -260,6 +261,7 @@ TEST_F(PellregProgram, AsksOnATerminal) {
 }
 
 TEST_F(PellregProgram, UserWithoutRightsIsDeniedTheMachineHive) {
+  PELLAM_NEEDS_ROOT("runs pellreg as another account");
   FillExample();
   MustRun({"add", "HKCU\\Software", "/v", "private", "/d", "root's"});
   const uid_t uid = 4242;

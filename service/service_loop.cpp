@@ -24,7 +24,7 @@ constexpr int kRescanMs = 60 * 1000;
 
 size_t ServiceLoop::Pass(const std::atomic<bool>& stop) {
   const std::string queue = settings_.system.MailQueuePath;
-  const std::time_t now = std::time(nullptr);
+  const std::time_t now = clock_();
   std::vector<std::string> names;
   if (const uint32_t code = ListQueue(queue, "*.mai", &names)) {
     log_.Report(EVT_FILE_SEARCH, queue + "*.mai", "", code);
@@ -107,7 +107,7 @@ void ServiceLoop::Run(const std::atomic<bool>& stop, int stop_fd) {
   while (!stop.load()) {
     Drain(stop);
     if (stop.load()) break;
-    if (watch.Wait(stop_fd, MillisecondsToWait(std::time(nullptr))) == QueueWatch::Wake::kStop) break;
+    if (watch.Wait(stop_fd, MillisecondsToWait(clock_())) == QueueWatch::Wake::kStop) break;
   }
 }
 

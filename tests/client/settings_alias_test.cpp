@@ -12,11 +12,11 @@
 #include <optional>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "settings/alias_page.h"
 #include "settings_test_support.h"
-#include "needs_root.h"
 
 namespace pelldesk::test {
 namespace {

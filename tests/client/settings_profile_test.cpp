@@ -11,13 +11,13 @@
 
 #include <cstring>
 
+#include "needs_root.h"
 #include "platform/accounts.h"
 #include "platform/errors.h"
 #include "settings/pref_page.h"
 #include "settings/sys_prof_page.h"
 #include "settings/usr_prof_page.h"
 #include "settings_test_support.h"
-#include "needs_root.h"
 
 namespace pelldesk::test {
 namespace {

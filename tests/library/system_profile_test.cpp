@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/registry.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/sandbox.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <string>
 
 #include "../../platform/src/files_detail.h"
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

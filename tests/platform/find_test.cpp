@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/files.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/accounts.h"
 #include "platform/errors.h"
 #include "platform/registry.h"
 #include "registry_values.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

@@ -14,12 +14,12 @@
 #include <functional>
 #include <string>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/registry.h"
 #include "platform/user_child.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

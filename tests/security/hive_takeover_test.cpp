@@ -18,12 +18,12 @@
 #include <thread>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/accounts.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/registry.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

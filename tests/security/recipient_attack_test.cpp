@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -29,7 +30,6 @@
 #include "platform/registry.h"
 #include "service_sandbox.h"
 #include "user_process.h"
-#include "needs_root.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "compose/control_file_format.h"
+#include "needs_root.h"
 #include "pellam.h"
 #include "service_sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "compose/control_file_format.h"
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "service_sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

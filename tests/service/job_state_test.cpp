@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 
 #include "delivered_message.h"
 #include "message_info.h"
+#include "needs_root.h"
 #include "options.h"
 #include "pellam.h"
 #include "platform/errors.h"
@@ -18,7 +19,6 @@
 #include "recipient.h"
 #include "sandbox.h"
 #include "user_process.h"
-#include "needs_root.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <filesystem>
 
 #include "installer.h"
+#include "needs_root.h"
 #include "platform/services.h"
 #include "scripted_front_end.h"
 #include "toolkit.h"
-#include "needs_root.h"
 
 namespace pellam::test {
 

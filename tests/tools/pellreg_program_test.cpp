@@ -12,10 +12,10 @@
 #include <filesystem>
 #include <tuple>
 
+#include "needs_root.h"
 #include "pellreg/store.h"
 #include "platform/registry.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace pellreg {
 namespace {

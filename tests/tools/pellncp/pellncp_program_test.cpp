@@ -12,12 +12,12 @@
 #include "control_server.h"
 #include "decnet_config.h"
 #include "fake_node.h"
+#include "needs_root.h"
 #include "network.h"
 #include "platform/files.h"
 #include "platform/local_socket.h"
 #include "platform/registry.h"
 #include "sandbox.h"
-#include "needs_root.h"
 
 namespace pellncp {
 namespace {

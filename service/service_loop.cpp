@@ -81,10 +81,11 @@ void ServiceLoop::RemoveOrphanJournals() {
   if (ListQueue(queue, "*.sta", &journals) != 0) return;
   for (const std::string& journal : journals) {
     const std::string control = queue + journal.substr(0, journal.size() - 4) + ".mai";
-    struct stat st{};
-    if (::lstat(control.c_str(), &st) == 0 || errno != ENOENT) continue;
+    platform::FileFacts facts;
+    // Kept unless its control file is known to be gone.
+    if (platform::LookAtName(control.c_str(), &facts) != ERROR_FILE_NOT_FOUND) continue;
     const std::string path = queue + journal;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+    if (platform::LookAtName(path.c_str(), &facts) == 0 && S_ISREG(facts.mode) && facts.owner == ::geteuid()) {
       platform::DeleteFile(path.c_str());
     }
   }

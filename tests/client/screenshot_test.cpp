@@ -86,8 +86,8 @@ class Screenshots : public FolderTest {
 
 TEST_F(Screenshots, TheFrameWithTheTreeAFolderAndAMessageAtTheirDefaultSizes) {
   // Qt's off-screen screen is 800 pixels wide, narrower than the default sizes are made for.
-  if (QGuiApplication::platformName() == "offscreen") {
-    GTEST_SKIP() << "the default sizes are checked on a real display (PELLAM_TEST_PLATFORM=xcb under Xvfb)";
+  if (QGuiApplication::primaryScreen()->geometry().width() < 1024) {
+    GTEST_SKIP() << "the default sizes want a screen 1024 pixels wide (PELLAM_TEST_PLATFORM=xcb under Xvfb)";
   }
   CMainFrame* frame = app_.mainFrameWindow();
   CDirDoc* folder = Open("main");

@@ -1,6 +1,7 @@
 // The service's event log: syslog entries with the catalogue's texts for the service's
 // event codes, formatted with their inserts by GetErrorText. A test may route the
-// entries to a recorder instead; the foreground program echoes them to stderr.
+// entries to a recorder instead; the foreground program echoes them to stderr. Inside
+// a sandbox (PELLAM_ROOT) the log is the sandbox's own file, never the machine's.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,9 @@ class EventLog {
   // Receives each entry: its event code and its text on one line.
   using Sink = std::function<void(uint32_t code, const std::string& text)>;
 
-  // Entries go to syslog as "pellam", and to stderr as well with `echo`.
+  // Entries go to syslog as "pellam", and to stderr as well with `echo`. Inside a
+  // sandbox they are appended to <root>/var/log/pellam.log instead of syslog, one
+  // "pellam[<pid>]: <text>" line each, as syslog would have them.
   static void OpenSyslog(bool echo);
 
   // With a sink, entries go there instead of syslog.

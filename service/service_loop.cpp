@@ -24,7 +24,7 @@ constexpr int kRescanMs = 60 * 1000;
 
 size_t ServiceLoop::Pass(const std::atomic<bool>& stop) {
   const std::string queue = settings_.system.MailQueuePath;
-  const std::time_t now = std::time(nullptr);
+  const std::time_t now = clock_();
   std::vector<std::string> names;
   if (const uint32_t code = ListQueue(queue, "*.mai", &names)) {
     log_.Report(EVT_FILE_SEARCH, queue + "*.mai", "", code);
@@ -81,10 +81,11 @@ void ServiceLoop::RemoveOrphanJournals() {
   if (ListQueue(queue, "*.sta", &journals) != 0) return;
   for (const std::string& journal : journals) {
     const std::string control = queue + journal.substr(0, journal.size() - 4) + ".mai";
-    struct stat st{};
-    if (::lstat(control.c_str(), &st) == 0 || errno != ENOENT) continue;
+    platform::FileFacts facts;
+    // Kept unless its control file is known to be gone.
+    if (platform::LookAtName(control.c_str(), &facts) != ERROR_FILE_NOT_FOUND) continue;
     const std::string path = queue + journal;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+    if (platform::LookAtName(path.c_str(), &facts) == 0 && S_ISREG(facts.mode) && facts.owner == ::geteuid()) {
       platform::DeleteFile(path.c_str());
     }
   }
@@ -107,7 +108,7 @@ void ServiceLoop::Run(const std::atomic<bool>& stop, int stop_fd) {
   while (!stop.load()) {
     Drain(stop);
     if (stop.load()) break;
-    if (watch.Wait(stop_fd, MillisecondsToWait(std::time(nullptr))) == QueueWatch::Wake::kStop) break;
+    if (watch.Wait(stop_fd, MillisecondsToWait(clock_())) == QueueWatch::Wake::kStop) break;
   }
 }
 

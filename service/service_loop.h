@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -15,7 +16,12 @@ namespace pellam::service {
 
 class ServiceLoop {
  public:
-  ServiceLoop(const ServiceSettings& settings, const EventLog& log) : settings_(settings), log_(log) {}
+  // The time in seconds since 1970; the loop reads the time only through this.
+  using WallClock = std::function<std::time_t()>;
+
+  ServiceLoop(const ServiceSettings& settings, const EventLog& log,
+              WallClock clock = [] { return std::time(nullptr); })
+      : settings_(settings), log_(log), clock_(std::move(clock)) {}
 
   // One scan: works on each control file that is due; returns how many it worked on.
   size_t Pass(const std::atomic<bool>& stop);
@@ -26,13 +32,17 @@ class ServiceLoop {
   // Watches the queue until `stop` is set (its setter makes `stop_fd` readable).
   void Run(const std::atomic<bool>& stop, int stop_fd);
 
+  // How long Run waits at `now` before it scans again: until the next retry falls due,
+  // a minute at most.
+  int MillisecondsToWait(std::time_t now) const;
+
  private:
   void RemoveOrphanJournals();
   void RemoveStaleFiles(std::time_t now);
-  int MillisecondsToWait(std::time_t now) const;
 
   const ServiceSettings& settings_;
   const EventLog& log_;
+  WallClock clock_;
   std::map<std::string, std::time_t> due_;  // files waiting for a retry, and when
   std::time_t last_cleanup_ = 0;            // of the temporary directory
 };

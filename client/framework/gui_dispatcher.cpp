@@ -51,6 +51,11 @@ void GuiDispatcher::Open() {
   closed_ = false;
 }
 
+std::size_t GuiDispatcher::Waiting() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.size();
+}
+
 bool GuiDispatcher::event(QEvent* event) {
   if (event->type() != kCallEvent) return QObject::event(event);
   for (;;) {

@@ -28,6 +28,9 @@ class GuiDispatcher : public QObject {
   // Accepts calls again (a new run of the application in the same process).
   void Open();
 
+  // How many calls from other threads wait for the user-interface thread now.
+  std::size_t Waiting();
+
  protected:
   bool event(QEvent* event) override;
 

@@ -20,6 +20,16 @@ struct Plan {
 Plan g_plans[kOps];
 std::atomic<bool> g_armed{false};
 
+// The thread the plan is kept to, by a number of this file's own (0: every thread);
+// a forked child keeps its parent thread's number, and with it the parent's plan.
+std::atomic<uint64_t> g_only_thread{0};
+
+uint64_t ThisThread() noexcept {
+  static std::atomic<uint64_t> next{1};
+  thread_local const uint64_t id = next.fetch_add(1);
+  return id;
+}
+
 // Actions to run before a chosen call; rare and test-only, so a mutex is cheap enough.
 struct Action {
   unsigned nth = 0;  // 0: none
@@ -73,9 +83,15 @@ void Clear() noexcept {
   }
 }
 
+void OnlyThisThread() noexcept { g_only_thread.store(ThisThread()); }
+
+void EveryThread() noexcept { g_only_thread.store(0); }
+
 unsigned Calls(Op op) noexcept { return g_plans[static_cast<unsigned>(op)].calls.load(); }
 
 uint32_t Check(Op op) noexcept {
+  const uint64_t only = g_only_thread.load(std::memory_order_relaxed);
+  if (only != 0 && only != ThisThread()) return 0;
   Plan& p = g_plans[static_cast<unsigned>(op)];
   unsigned call = p.calls.fetch_add(1, std::memory_order_relaxed) + 1;
   if (!g_armed.load(std::memory_order_relaxed)) return 0;

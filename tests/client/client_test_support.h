@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QRect>
+
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -104,6 +107,14 @@ class TestApp : public CMailApp {
  private:
   bool ended_ = false;
 };
+
+// Saves `picture` as `name` in PELLAM_SCREENSHOT_DIR when it names a directory (for a
+// person to look at), otherwise in `directory` (made if missing), and checks that the
+// file holds exactly that picture and that the picture is not blank.
+void SaveScreenshot(const QImage& picture, const std::string& name, const std::string& directory);
+
+// Pixels of `area` that differ from its first: text and lines.
+int DrawnPixels(const QImage& picture, const QRect& area);
 
 // Writes a message file with the given last-write time (seconds since 1970, with
 // nanoseconds), creating its folder.

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "message_test_support.h"
+#include "needs_root.h"
 
 namespace pelldesk::test {
 namespace {
@@ -101,7 +102,7 @@ TEST(MessageRoad, AMessageAndItsReplyTravelTheWholeRoad) {
 #ifndef PELLAM_SERVICE_BINARY
   GTEST_SKIP() << "the service program is not built";
 #else
-  if (::geteuid() != 0) GTEST_SKIP() << "acting as a second user needs root";
+  PELLAM_NEEDS_ROOT("acts as a second user");
   ClientSandbox sandbox;  // ann is the test's own account
   sandbox.AddUser("bob", kBob, "Bob Jones", "/home/bob");
   const std::string queue = sandbox.Path("spool/queue/");

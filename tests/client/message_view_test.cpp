@@ -1,8 +1,10 @@
 // The message view: pointing at error lines, Find, Find Next and Replace, printing to
 // PDF with nothing cut off, font changes reaching every window, and screenshots of a
 // reading and a composition window.
+#include <QApplication>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
 
@@ -165,12 +167,19 @@ TEST_F(MessageTest, AFontChangeReachesEveryMessageWindow) {
   }
 }
 
-void Shoot(QWidget* window, const char* name) {
+void Shoot(QWidget* window, const char* name, const std::string& directory) {
   CMailApp::Get().mainFrameWindow()->UpdateCommandUi();  // the panes, without waiting for their timer
   ProcessEvents();
-  const std::string path = std::string(PELLAM_BINARY_DIR) + "/" + name;
-  ASSERT_TRUE(window->grab().save(QString::fromStdString(path)));
-  std::printf("[ picture  ] %s (%dx%d)\n", path.c_str(), window->width(), window->height());
+  const QImage picture = window->grab().toImage();
+  SaveScreenshot(picture, name, directory);
+  // The active message's editor is drawn in the picture: its background at its lower
+  // right, below the text.
+  auto* editor = dynamic_cast<QPlainTextEdit*>(QApplication::focusWidget());
+  ASSERT_NE(editor, nullptr) << "no message editor has the focus";
+  const QWidget* area = editor->viewport();
+  const QPoint blank = area->mapTo(window, QPoint(area->width() - 6, area->height() - 6));
+  EXPECT_EQ(picture.pixelColor(blank).rgb(), area->palette().color(QPalette::Base).rgb()) << name;
+  EXPECT_GT(DrawnPixels(picture, QRect(area->mapTo(window, QPoint(0, 0)), area->size())), 300) << name << ": the text";
 }
 
 TEST_F(MessageTest, ScreenshotsOfAReadingAndAComposingWindow) {
@@ -179,7 +188,7 @@ TEST_F(MessageTest, ScreenshotsOfAReadingAndAComposingWindow) {
   CMsgDoc* read = Open(WriteMail("new/msg0007.mai", kStored));
   ASSERT_NE(read, nullptr);
   ViewOf(read)->frame()->showMaximized();
-  Shoot(main, "pelldesk-message-read.png");
+  Shoot(main, "pelldesk-message-read.png", sandbox_.Path("pictures"));
 
   CMsgDoc* reply = nullptr;
   const std::size_t at = kStored.find("Shall");
@@ -190,7 +199,7 @@ TEST_F(MessageTest, ScreenshotsOfAReadingAndAComposingWindow) {
   ASSERT_NE(reply, read);
   ViewOf(reply)->frame()->showMaximized();
   Type(ViewOf(reply), "\nFriday suits me.\n");
-  Shoot(main, "pelldesk-message-reply.png");
+  Shoot(main, "pelldesk-message-reply.png", sandbox_.Path("pictures"));
   EXPECT_EQ(Pane(kPaneMode), "REPLY");
   EXPECT_EQ(Pane(kPaneModified), "MOD");
 }

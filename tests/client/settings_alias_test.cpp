@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "settings/alias_page.h"
@@ -260,6 +261,7 @@ TEST_F(AliasPage, AListThatCannotBeReadIsReported) {
 }
 
 TEST_F(AliasPage, AUserWhoMayNotWriteTheMachineAliasesGetsTheAccessDeniedText) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   StoreAlias("staff", {"JONES"}, ALIAS_SCOPE_SYSTEM);  // the machine hive exists
   sandbox_.AddUser("bob", 1001, "Bob", "/home/bob");
   const int rc = pellam::test::RunAsUser(1001, 1001, [&] {

@@ -11,6 +11,7 @@
 
 #include <cstring>
 
+#include "needs_root.h"
 #include "platform/accounts.h"
 #include "platform/errors.h"
 #include "settings/pref_page.h"
@@ -256,6 +257,7 @@ TEST_F(SettingsPages, AFieldWithACharacterTheCodePageCannotHoldKeepsTheUserOnThe
 }
 
 TEST_F(SettingsPages, AUserWhoMayNotWriteTheMachineProfileGetsTheAccessDeniedText) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   StoreSystemProfile("/q/", "/t/", "", "");
   sandbox_.AddUser("bob", 1001, "Bob", "/home/bob");
   const int rc = pellam::test::RunAsUser(1001, 1001, [&] {

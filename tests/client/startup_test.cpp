@@ -18,6 +18,7 @@
 #include "client_test_support.h"
 #include "framework/commands.h"
 #include "framework/doc_template.h"
+#include "framework/gui_dispatcher.h"
 #include "framework/mdi_frame.h"
 #include "framework/property_sheet.h"
 #include "mainframe/about_dlg.h"
@@ -26,6 +27,7 @@
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
+#include "test_services.h"
 
 namespace pelldesk::test {
 namespace {
@@ -298,7 +300,8 @@ TEST(EndOfRun, AReportThatNobodyHandlesDoesNotHoldItUp) {
   ASSERT_TRUE(app.InitInstance());
   // No events are processed: the monitor's first New Mail command stays waiting for the
   // user-interface thread while the run ends.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(pellam::test::WaitFor([] { return fw::GuiDispatcher::Instance().Waiting() > 0; }, 10000))
+      << "the monitor never asked the user-interface thread";
   QElapsedTimer timer;
   timer.start();
   app.End();

@@ -263,7 +263,6 @@ TEST_F(TreeView, DeletingAFolderClosesItsWindowAndShowsItDeleted) {
 }
 
 TEST_F(TreeView, DeletingAFolderFromTheTreeClosesTheClientsOwnFolderWindow) {
-  if (!app_.folderTemplate()->HasDocumentKind()) GTEST_SKIP() << "the client has no folder window yet";
   Folders({"main", "work/empty"});
   doc_ = OpenTree();
   CTreeView* view = ViewOf(doc_);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -117,6 +118,7 @@ TEST_F(Aliases, ListAllAliasesNamesEveryAlias) {
 }
 
 TEST_F(Aliases, SystemAliasesNeedTheAdministrator) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   box_.AddUser("bob", 1001, "Bob", "/home/bob");
   ASSERT_EQ(SetAlias("staff", List({"JONES"}).c_str(), ALIAS_SCOPE_SYSTEM), 0u);
   int rc = pellam::test::RunAsUser(1001, 1001, [] {

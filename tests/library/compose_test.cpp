@@ -697,12 +697,16 @@ TEST_F(Compose, EveryInjectedFaultEitherPostsOrLeavesNothing) {
     ASSERT_EQ(compose(), 0u);
     sandbox_.ClearQueue();
     const unsigned calls = platform::fault::Calls(o.op);
+    // A composition that stopped going through the layer would leave nothing to fail.
+    ASSERT_GT(calls, 0u) << OpName(o.op) << " is never reached";
     for (unsigned nth = 1; nth <= calls; ++nth) {
       platform::fault::Clear();
       platform::fault::FailNth(o.op, nth, ERROR_DISK_FULL);
       const uint32_t got = compose();
+      const unsigned reached = platform::fault::Calls(o.op);
       platform::fault::Clear();
       SCOPED_TRACE(std::string(OpName(o.op)) + " call " + std::to_string(nth) + " got " + std::to_string(got));
+      EXPECT_GE(reached, nth) << "the injected fault was never reached";
       if (got == 0) {
         const auto posted = sandbox_.Posted();
         EXPECT_EQ(RecordTexts(posted.items), (Texts{"SMITH", "JONES", "BROWN"}));

@@ -193,6 +193,7 @@ TEST_F(Send, AFailedAliasTranslationIsReportedByBoth) {
     platform::fault::Clear();
     platform::fault::FailNth(Op::RegRead, profile_reads + 1, ERROR_BADDB, true);
     EXPECT_EQ(file ? FromFile(message) : FromText(message), ERR_ALIAS_TRANSLATION) << file;
+    EXPECT_GT(platform::fault::Calls(Op::RegRead), profile_reads) << "the alias query was never reached";
   }
   ExpectNothingLeft();
 }
@@ -208,12 +209,16 @@ TEST_F(Send, FileFaultsAreReportedAndLeaveNothing) {
     ASSERT_EQ(SendMailMessageFromFile(path.c_str()), 0u);
     sandbox_.ClearQueue();
     const unsigned calls = platform::fault::Calls(op);
+    // A send that stopped going through the layer would leave nothing to fail.
+    ASSERT_GT(calls, 0u) << "op " << static_cast<unsigned>(op) << " is never reached";
     for (unsigned nth = 1; nth <= calls; ++nth) {
       platform::fault::Clear();
       platform::fault::FailNth(op, nth, ERROR_IO_DEVICE);
       const uint32_t got = SendMailMessageFromFile(path.c_str());
+      const unsigned reached = platform::fault::Calls(op);
       platform::fault::Clear();
       SCOPED_TRACE("op " + std::to_string(static_cast<unsigned>(op)) + " call " + std::to_string(nth));
+      EXPECT_GE(reached, nth) << "the injected fault was never reached";
       if (got == 0) {
         EXPECT_EQ(sandbox_.Posted().text(), std::string(3000, 't'));
         sandbox_.ClearQueue();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -193,6 +194,7 @@ TEST_F(SystemProfile, AnUnterminatedFieldIsRefused) {
 }
 
 TEST_F(SystemProfile, OnlyTheAdministratorUpdates) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   StoreDirectories();
   box_.AddUser("ann", 1001, "Ann", "/home/ann");
   int rc = pellam::test::RunAsUser(1001, 1001, [] {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/registry.h"
@@ -66,6 +67,7 @@ TEST_F(UserProfile, TheFirstReadRegistersTheUser) {
 }
 
 TEST_F(UserProfile, AnotherUserIsNotRegisteredUntilHeRunsAClient) {
+  PELLAM_NEEDS_ROOT("registers another account as that account");
   ASSERT_EQ(GetMailProfile(&p_, sizeof p_), 0u);
   MailProfile other{};
   std::strcpy(other.AccountName, "bob");
@@ -165,6 +167,7 @@ TEST_F(UserProfile, BadStoredValues) {
 }
 
 TEST_F(UserProfile, AnAccountWithoutHomeCannotBeRegistered) {
+  PELLAM_NEEDS_ROOT("acts as an account without a home");
   // The hive lives in the home: without one there is nowhere to register the user.
   int rc = RunAsUser(1002, 1002, [] {
     MailProfile p{};

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/sandbox.h"
@@ -119,16 +120,22 @@ TEST(Accounts, AnUnreadableDatabaseGivesItsCode) {
     platform::fault::FailNth(platform::fault::Op::Account, 1, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(platform::LookupAccountByUid(2001, &a), ERROR_NOT_ENOUGH_MEMORY);
   }
-  // Not readable by a user other than its owner.
+  ASSERT_EQ(::unlink(sandbox.Path("/etc/passwd").c_str()), 0);
+  EXPECT_EQ(platform::LookupAccountByName("ann", &a), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platform::LookupAccountByUid(2001, &a), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(Accounts, ADatabaseOthersMayNotReadIsAccessDenied) {
+  PELLAM_NEEDS_ROOT("reads the database as another account");
+  Sandbox sandbox;
+  sandbox.AddUser("ann", 2001, "Ann Smith", "/home/ann");
+  ::chmod(sandbox.root().c_str(), 0755);
   ::chmod(sandbox.Path("/etc/passwd").c_str(), 0600);
   int code = pellam::test::RunAsUser(2001, 2001, [] {
     Account b;
     return static_cast<int>(platform::LookupAccountByName("ann", &b));
   });
   EXPECT_EQ(code, static_cast<int>(ERROR_ACCESS_DENIED));
-  ASSERT_EQ(::unlink(sandbox.Path("/etc/passwd").c_str()), 0);
-  EXPECT_EQ(platform::LookupAccountByName("ann", &a), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(platform::LookupAccountByUid(2001, &a), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(Accounts, TheCurrentAccountIsTheEffectiveUid) {
@@ -140,6 +147,13 @@ TEST(Accounts, TheCurrentAccountIsTheEffectiveUid) {
   ASSERT_EQ(platform::CurrentAccount(&me), 0u);
   EXPECT_EQ(me.name, "tester");
   EXPECT_EQ(me.uid, ::geteuid());
+}
+
+TEST(Accounts, AfterAnIdentitySwitchTheCurrentAccountIsTheNewOne) {
+  PELLAM_NEEDS_ROOT("switches identity");
+  Sandbox sandbox;
+  sandbox.AddUser("ann", 2001, "Ann Smith", "/home/ann");
+  ::chmod(sandbox.root().c_str(), 0755);
   int code = pellam::test::RunAsUser(2001, 2001, [] {
     Account a;
     if (platform::CurrentAccount(&a) != 0) return 1;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "../../platform/src/files_detail.h"
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "sandbox.h"
@@ -337,6 +338,7 @@ TEST(Files, DirectoriesAttributesAndDeletes) {
 }
 
 TEST(Files, AnotherUsersFilesAreDenied) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   Sandbox box;
   ::chmod(box.root().c_str(), 0755);
   const std::string file = box.Path("private");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/files.h"
@@ -142,6 +143,12 @@ TEST(Find, FailuresAreReported) {
     EXPECT_EQ(Search(box.Path("private/*.mai")), Names{"<1117>"});
     EXPECT_EQ(Search(box.Path("private/*.mai")), Names{"msg0001.mai"});
   }
+}
+
+TEST(Find, AnUnreadableFolderIsAccessDenied) {
+  PELLAM_NEEDS_ROOT("searches as another account");
+  Sandbox box;
+  WriteTextFile(box.Path("private/msg0001.mai"), "x");
   ::chmod(box.root().c_str(), 0755);
   ::chmod(box.Path("private").c_str(), 0700);
   int rc = pellam::test::RunAsUser(65534, 65534, [&] {

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/memory.h"
+#include "sandbox.h"
 
 namespace {
 
@@ -74,6 +76,30 @@ TEST(Fault, RepeatFailsEveryCallFromTheNthOn) {
   EXPECT_EQ(platform::fault::Check(Op::Flush), ERROR_IO_DEVICE);
   platform::fault::Clear();
   EXPECT_EQ(platform::fault::Check(Op::Flush), 0u);
+}
+
+TEST(Fault, KeptToOneThreadOthersNeitherCountNorFail) {
+  platform::fault::Scope scope;
+  using platform::fault::Op;
+  platform::fault::OnlyThisThread();
+  platform::fault::FailNth(Op::Read, 1, ERROR_READ_FAULT, true);
+  uint32_t other = 1;
+  std::thread([&] { other = platform::fault::Check(Op::Read); }).join();
+  EXPECT_EQ(other, 0u) << "another thread took the fault";
+  EXPECT_EQ(platform::fault::Calls(Op::Read), 0u) << "another thread's call was counted";
+  platform::fault::Clear();
+  platform::fault::FailNth(Op::Read, 1, ERROR_READ_FAULT);
+  EXPECT_EQ(platform::fault::Check(Op::Read), ERROR_READ_FAULT) << "Clear kept the thread, and its faults";
+  // A forked child is the same thread to the plan, so a test's faults reach it.
+  platform::fault::FailNth(Op::Read, 1, ERROR_READ_FAULT);
+  EXPECT_EQ(pellam::test::RunInChild([] { return static_cast<int>(platform::fault::Check(Op::Read)); }),
+            static_cast<int>(ERROR_READ_FAULT));
+
+  platform::fault::EveryThread();
+  platform::fault::Clear();
+  platform::fault::FailNth(Op::Read, 1, ERROR_READ_FAULT);
+  std::thread([&] { other = platform::fault::Check(Op::Read); }).join();
+  EXPECT_EQ(other, ERROR_READ_FAULT) << "every thread reaches the plan again";
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/accounts.h"
 #include "platform/errors.h"
 #include "platform/registry.h"
@@ -330,6 +331,7 @@ TEST_F(RegistryProcess, AWriterKilledInTheMiddleIsRolledBackByTheNextReader) {
 }
 
 TEST_F(RegistryProcess, TheMachineHiveIsReadableByAllButWritableOnlyByItsOwner) {
+  PELLAM_NEEDS_ROOT("reads the machine hive as another account");
   {
     UniqueKey key;
     ASSERT_EQ(platform::RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Corwent\\Pellam", key.out()),
@@ -366,6 +368,7 @@ TEST_F(RegistryProcess, TheMachineHiveIsReadableByAllButWritableOnlyByItsOwner) 
 }
 
 TEST_F(RegistryProcess, RootReachesAnotherUsersHiveAndMakesItTheirs) {
+  PELLAM_NEEDS_ROOT("writes another user's hive and acts as that user");
   const std::string sid = platform::SidString(2001);
   {
     UniqueKey key;
@@ -427,6 +430,7 @@ TEST_F(RegistryProcess, RootReachesAnotherUsersHiveAndMakesItTheirs) {
 }
 
 TEST_F(RegistryProcess, AUserMakesTheirOwnHive) {
+  PELLAM_NEEDS_ROOT("acts as another account");
   int rc = pellam::test::RunAsUser(2002, 2002, [] {
     UniqueKey key;
     return static_cast<int>(

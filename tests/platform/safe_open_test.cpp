@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/registry.h"
@@ -111,7 +112,7 @@ TEST_F(SafeOpen, MakesFilesAndDirectoriesWithTheirModes) {
 // Root makes things for another account: they are that account's, and what the
 // account already owns is not taken from it.
 TEST_F(SafeOpen, RootMakesThingsForTheirAccount) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root: gives files to another uid";
+  PELLAM_NEEDS_ROOT("gives files to another uid");
   const TreeOwner ann{2301, 2301};
   ASSERT_EQ(::chown(dir_.c_str(), ann.uid, ann.gid), 0);
   UniqueFile home, made, file;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "compose/control_file_format.h"
+#include "needs_root.h"
 #include "pellam.h"
 #include "service_sandbox.h"
 
@@ -86,7 +87,7 @@ std::map<std::string, int> Subjects(const ServiceSandbox& s, const std::string& 
 }
 
 TEST(ExactlyOnce, KilledAtRandomPointsItSendsEachForwardReplyAndReportOnce) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root: deliveries switch to the recipients' uids";
+  PELLAM_NEEDS_ROOT("deliveries switch to the recipients' uids");
   ServiceSandbox s;
   s.AddUser("bob", 1001);   // forwards to carl
   s.AddUser("carl", 1002);
@@ -156,7 +157,7 @@ TEST(ExactlyOnce, KilledAtRandomPointsItSendsEachForwardReplyAndReportOnce) {
 }
 
 TEST(ExactlyOnce, ThousandsOfUnknownRecipientsGiveTheirPosterOneReport) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root: the poster is a real account with its own uid";
+  PELLAM_NEEDS_ROOT("the poster is a real account with its own uid");
   ServiceSandbox s;
   s.AddUser("bob", 1001);
   ::chmod(s.queue().c_str(), 01777);

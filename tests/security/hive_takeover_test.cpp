@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/accounts.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -93,7 +94,7 @@ void AnnMakesHerHive() {
 class HiveTakeover : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root: ann and bob are real accounts with their own uids";
+    PELLAM_NEEDS_ROOT("ann and bob are real accounts with their own uids");
     box_ = std::make_unique<Sandbox>();
     box_->AddUser("ann", kAnn, "Ann", "/home/ann");
     box_->AddUser("bob", kBob, "Bob", "/home/bob");

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "compose/control_file_format.h"
+#include "needs_root.h"
 #include "pellam.h"
 #include "service_sandbox.h"
 
@@ -31,7 +32,7 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 class QueueInput : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root: the files belong to a real account with its own uid";
+    PELLAM_NEEDS_ROOT("the files belong to a real account with its own uid");
     s_.AddUser("bob", 1001);
     s_.AddUser("carl", 1002);
     ::chmod(s_.queue().c_str(), 01777);

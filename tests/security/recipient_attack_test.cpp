@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -87,7 +88,7 @@ class Holder {
 class RecipientAttack : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root: bob and carl are real accounts with their own uids";
+    PELLAM_NEEDS_ROOT("bob and carl are real accounts with their own uids");
     s_.reset();  // one sandbox at a time: each restores the root it found
     s_ = std::make_unique<ServiceSandbox>();
     s_->AddUser("bob", kBob);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "compose/control_file_format.h"
+#include "needs_root.h"
 #include "pellam.h"
 #include "service_sandbox.h"
 
@@ -47,7 +48,7 @@ void WriteAs(uid_t uid, const std::string& path, const std::string& bytes) {
 class SenderIdentity : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root: the attackers are real accounts with their own uids";
+    PELLAM_NEEDS_ROOT("the attackers are real accounts with their own uids");
     s_.AddUser("bob", 1001);
     s_.AddUser("carl", 1002);
     // As setup makes them: every user may post.

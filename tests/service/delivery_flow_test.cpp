@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "compose/control_file_format.h"
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -27,6 +28,7 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 class DeliveryFlow : public ::testing::Test {
  protected:
   void SetUp() override {
+  PELLAM_NEEDS_ROOT("delivery switches to the recipients' identities");
     s_.AddUser("bob", 1001);
     s_.AddUser("carol", 1002);
   }

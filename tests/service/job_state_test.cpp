@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "needs_root.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "sandbox.h"
@@ -137,11 +138,16 @@ TEST_F(Journal, AJournalOfAnotherFileOfTheSameNameStartsAfresh) {
   }
 }
 
-TEST_F(Journal, OnlyTheServicesOwnFileIsTrusted) {
+TEST_F(Journal, AJournalOfAnotherAccountIsNotTrusted) {
+  PELLAM_NEEDS_ROOT("gives the journal to another account");
   WriteTextFile(path_, "job 133000000000000000 321 77\ndone 0\n");
   ASSERT_EQ(::chown(path_.c_str(), 1234, 1234), 0);
   JobState state;
   EXPECT_EQ(state.Open(path_, id_, 1), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(Journal, AJournalReachedByALinkIsNotTrusted) {
+  JobState state;
 
   const std::string target = box_.Path("target");
   WriteTextFile(target, "job 133000000000000000 321 77\ndone 0\n");

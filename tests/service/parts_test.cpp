@@ -11,6 +11,7 @@
 
 #include "delivered_message.h"
 #include "message_info.h"
+#include "needs_root.h"
 #include "options.h"
 #include "pellam.h"
 #include "platform/errors.h"
@@ -155,6 +156,7 @@ TEST(Options, CommandLines) {
 }
 
 TEST(UserProcess, WorkRunsWithTheUsersIdentityAndReturnsItsResult) {
+  PELLAM_NEEDS_ROOT("switches identity");
   pellam::test::Sandbox box;
   const std::string dir = box.Path("home/bob");
   box.AddUser("bob", 1001, "Bob", "/home/bob");

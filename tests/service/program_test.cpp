@@ -13,7 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "needs_root.h"
 #include "service_sandbox.h"
+#include "test_services.h"
 
 namespace {
 
@@ -62,21 +64,6 @@ bool Ready(const std::string& output, size_t count) {
   return false;
 }
 
-// Waits until the process catches SIGTERM, so that a stop request is answered rather
-// than ending it; nothing else shows this when its events go only to syslog.
-bool CatchesStop(pid_t pid) {
-  const auto end = Clock::now() + std::chrono::seconds(20);
-  while (Clock::now() < end) {
-    const std::string status = ReadTextFile("/proc/" + std::to_string(pid) + "/status");
-    const size_t at = status.find("SigCgt:\t");
-    if (at != std::string::npos && (std::strtoull(status.c_str() + at + 8, nullptr, 16) >> (SIGTERM - 1) & 1) != 0) {
-      return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return false;
-}
-
 // Waits until the queue holds no control file, or `limit` passes.
 bool QueueEmpties(const ServiceSandbox& s, std::chrono::milliseconds limit) {
   const auto end = Clock::now() + limit;
@@ -99,6 +86,7 @@ TEST(Program, CommandLine) {
 }
 
 TEST(Program, DeliversInTheForegroundAndStopsWhenAsked) {
+  PELLAM_NEEDS_ROOT("delivery switches to the recipients' identities");
   ServiceSandbox s;
   s.AddUser("bob", 1001);
   s.AddUser("carol", 1002);
@@ -118,18 +106,65 @@ TEST(Program, DeliversInTheForegroundAndStopsWhenAsked) {
   EXPECT_NE(log.find("Sender terminated."), std::string::npos) << log;
 }
 
+// The sandbox's event log, where a service inside PELLAM_ROOT writes what would go to
+// syslog.
+std::string EventLogOf(ServiceSandbox& s) { return ReadTextFile(s.box().Path("var/log/pellam.log")); }
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t seen = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++seen;
+  return seen;
+}
+
+// Waits until the sandbox's event log holds `part`, or `limit` passes.
+bool LogShows(ServiceSandbox& s, const std::string& part, std::chrono::milliseconds limit) {
+  const auto end = Clock::now() + limit;
+  while (Clock::now() < end) {
+    if (EventLogOf(s).find(part) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
 TEST(Program, UnderSystemdTheEventsAreNotEchoedIntoTheJournalTwice) {
   ServiceSandbox s;
   const std::string out = s.box().Path("out.txt");
   ::setenv("JOURNAL_STREAM", "8:12345", 1);
   const pid_t service = Start({"--foreground"}, out);
   ::unsetenv("JOURNAL_STREAM");
-  EXPECT_TRUE(QueueEmpties(s, std::chrono::seconds(20)));
-  EXPECT_TRUE(CatchesStop(service));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // Logged once the stop handler is in place.
+  EXPECT_TRUE(LogShows(s, "sender ready", std::chrono::seconds(20))) << EventLogOf(s);
   ::kill(service, SIGTERM);
   EXPECT_EQ(Wait(service), 0);
-  EXPECT_EQ(ReadTextFile(out), "") << "only syslog has the events";
+  EXPECT_EQ(ReadTextFile(out), "") << "only the log has the events";
+  const std::string log = EventLogOf(s);
+  EXPECT_EQ(Occurrences(log, "sender ready for outgoing mail-11 messages"), 1u) << log;
+  EXPECT_EQ(Occurrences(log, "Sender terminated."), 1u) << log;
+}
+
+TEST(Program, WithoutForegroundItDetachesLogsItsEventsAndStopsWhenAsked) {
+  ServiceSandbox s;
+  const std::string out = s.box().Path("out.txt");
+  EXPECT_EQ(RunToEnd({}, out), 0) << "the starting process returns once the service is detached";
+  ASSERT_TRUE(LogShows(s, "sender ready", std::chrono::seconds(20))) << EventLogOf(s);
+  // The service is the process that logged, in a session of its own, with no terminal.
+  const std::string log = EventLogOf(s);
+  const pid_t service = static_cast<pid_t>(std::stol(log.substr(log.find('[') + 1)));
+  ASSERT_GT(service, 0) << log;
+  struct Reaper {  // nothing outlives the test, whatever fails
+    pid_t pid;
+    ~Reaper() {
+      if (pellam::test::ProcessLives(pid)) ::kill(pid, SIGKILL);
+    }
+  } reaper{service};
+  EXPECT_TRUE(pellam::test::ProcessLives(service));
+  EXPECT_EQ(::getsid(service), ::getpgid(service)) << "a process group of its own session";
+  EXPECT_NE(::getsid(service), ::getsid(0)) << "not in the test's session";
+  EXPECT_NE(::getsid(service), service) << "not a session leader, which could gain a terminal";
+  ::kill(service, SIGTERM);
+  EXPECT_TRUE(pellam::test::WaitFor([&] { return !pellam::test::ProcessLives(service); }, 20000));
+  EXPECT_TRUE(LogShows(s, "Sender terminated.", std::chrono::seconds(5))) << EventLogOf(s);
+  EXPECT_EQ(ReadTextFile(out), "") << "a detached service writes nothing to its starter's output";
 }
 
 // Users u00 .. u(n-1) with uids from 2000, each registered.
@@ -167,6 +202,7 @@ void ExpectEachOnce(const ServiceSandbox& s, const std::vector<std::string>& use
 }
 
 TEST(Program, AStopRequestIsAnsweredAtOnceAndTheRestFollowsAfterARestart) {
+  PELLAM_NEEDS_ROOT("delivery switches to the recipients' identities");
   ServiceSandbox s;
   const auto users = AddUsers(s, 12);
   for (int m = 0; m < 3; ++m) s.Post("To: " + ToList(users) + "\r\nSubject: m" + std::to_string(m) + "\r\n\r\nx\r\n");
@@ -188,6 +224,7 @@ TEST(Program, AStopRequestIsAnsweredAtOnceAndTheRestFollowsAfterARestart) {
 }
 
 TEST(Program, KilledAtRandomPointsItLosesNothingAndRepeatsNothing) {
+  PELLAM_NEEDS_ROOT("delivery switches to the recipients' identities");
   ServiceSandbox s;
   const auto users = AddUsers(s, 16);
   constexpr int kMessages = 6;

@@ -71,13 +71,22 @@ void ServiceSandbox::Post(const std::string& message) {
   ASSERT_EQ(SendMailMessageFromText(message.data(), static_cast<int32_t>(message.size()), &error), 0u) << message;
 }
 
-void ServiceSandbox::Drain(const std::function<void()>& before) {
+service::ServiceSettings ServiceSandbox::Settings() const {
   service::ServiceSettings settings;
-  ASSERT_EQ(GetSystemProfile(&settings.system), 0u);
+  EXPECT_EQ(GetSystemProfile(&settings.system), 0u);
   settings.node = Node();
   settings.network = network_;
   settings.send_timeout = send_timeout_;
-  const service::EventLog log([this](uint32_t code, const std::string& text) { events_.emplace_back(code, text); });
+  return settings;
+}
+
+service::EventLog ServiceSandbox::Log() {
+  return service::EventLog([this](uint32_t code, const std::string& text) { events_.emplace_back(code, text); });
+}
+
+void ServiceSandbox::Drain(const std::function<void()>& before) {
+  const service::ServiceSettings settings = Settings();
+  const service::EventLog log = Log();
   service::ServiceLoop loop(settings, log);
   std::atomic<bool> stop{false};
   if (before) before();

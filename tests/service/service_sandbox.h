@@ -74,6 +74,11 @@ class ServiceSandbox {
     send_timeout_ = send_timeout;
   }
 
+  // The settings a service started now would read, and an event log whose entries
+  // Logged and LogText see.
+  service::ServiceSettings Settings() const;
+  service::EventLog Log();
+
   // Runs the service's loop until nothing is due, as a freshly started service
   // (retry times forgotten), with `before` run once the settings are read.
   void Drain(const std::function<void()>& before = {});

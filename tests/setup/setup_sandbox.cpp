@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "installer.h"
+#include "needs_root.h"
 #include "platform/services.h"
 #include "scripted_front_end.h"
 #include "toolkit.h"
@@ -17,6 +18,11 @@ namespace pellam::test {
 SetupSandbox::SetupSandbox() : source_(box_.Path("media/")) {
   platform::SetServiceTimeouts(300, 1500);
   std::filesystem::create_directories(source_);
+  AddInstallingUser(box_);
+}
+
+void AddInstallingUser(Sandbox& box) {
+  if (!RunningAsRoot()) box.AddCurrentUser("installer", "The Installer");
 }
 
 SetupSandbox::~SetupSandbox() {

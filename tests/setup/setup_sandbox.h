@@ -52,6 +52,11 @@ class SetupSandbox {
   std::vector<std::string> programs_;
 };
 
+// Gives the calling user an account in `box` unless it is root: an ordinary user's
+// menu items go into their own home, which only the account names (root's go into the
+// machine's applications menu).
+void AddInstallingUser(Sandbox& box);
+
 // True when `transcript` holds the lines of `expected` in that order (others between).
 bool HasInOrder(const std::string& transcript, const std::vector<std::string>& expected);
 

@@ -269,6 +269,7 @@ TEST(ScriptedFrontEnd, AnswersInOrderAndTellsWhatItCannotAnswer) {
 class ToolkitFiles : public ::testing::Test {
  protected:
   void SetUp() override {
+    pellam::test::AddInstallingUser(box_);
     src_ = box_.Path("src/");
     dst_ = box_.Path("dst/");
     fs::create_directories(src_);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "needs_root.h"
 #include "pellreg/store.h"
 #include "platform/registry.h"
 #include "sandbox.h"
@@ -260,6 +261,7 @@ TEST_F(PellregProgram, AsksOnATerminal) {
 }
 
 TEST_F(PellregProgram, UserWithoutRightsIsDeniedTheMachineHive) {
+  PELLAM_NEEDS_ROOT("runs pellreg as another account");
   FillExample();
   MustRun({"add", "HKCU\\Software", "/v", "private", "/d", "root's"});
   const uid_t uid = 4242;

@@ -1,6 +1,6 @@
 // Fault injection for tests: make the Nth call of a chosen platform operation fail
 // with a chosen code, so that every failure path above the layer can be exercised.
-// Costs one relaxed atomic load per guarded call when nothing is armed.
+// Costs two relaxed atomic loads and a counter per guarded call when nothing is armed.
 #pragma once
 
 #include <cstdint>
@@ -38,10 +38,19 @@ void FailNth(Op op, unsigned nth, uint32_t code, bool repeat = false) noexcept;
 // for a link, say) without hoping to win a race. Cleared by Clear.
 void RunBeforeNth(Op op, unsigned nth, std::function<void()> action);
 
-// Disarms every operation and zeroes the counters.
+// Disarms every operation and zeroes the counters. Keeps the thread set below.
 void Clear() noexcept;
 
-// How many guarded calls of `op` ran since the last Clear (armed or not).
+// Keeps the plan to the calling thread from now on: calls from other threads neither
+// count nor fail. A test program whose other threads (the client's monitor, say) reach
+// the layer on their own sets this once, so that a fault meant for the thread under
+// test is never taken by another. Clear keeps it; EveryThread ends it.
+void OnlyThisThread() noexcept;
+// Lets calls from every thread count and fail again (the default).
+void EveryThread() noexcept;
+
+// How many guarded calls of `op` ran since the last Clear (armed or not), counting only
+// the kept thread's when OnlyThisThread is in force.
 unsigned Calls(Op op) noexcept;
 
 // Called by the layer at the top of each guarded operation: 0 to go on, or the code

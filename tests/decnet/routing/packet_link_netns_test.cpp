@@ -10,6 +10,7 @@
 
 #include "fakes.h"
 #include "link/ethernet_packet.h"
+#include "needs_root.h"
 
 namespace decnet {
 namespace {
@@ -58,7 +59,7 @@ int ExchangeFramesOverVeth() {
 }
 
 TEST(EthernetPacketLinkNetns, CarriesFramesOverAVethPairForItsOwnStationAddress) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a network namespace and a veth pair";
+  PELLAM_NEEDS_ROOT("makes a network namespace and a veth pair");
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {

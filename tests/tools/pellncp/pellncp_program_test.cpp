@@ -12,6 +12,7 @@
 #include "control_server.h"
 #include "decnet_config.h"
 #include "fake_node.h"
+#include "needs_root.h"
 #include "network.h"
 #include "platform/files.h"
 #include "platform/local_socket.h"
@@ -211,7 +212,7 @@ TEST(PellncpProgram, OutputThatCannotBeWrittenAndASocketThatMayNotBeUsed) {
   Outcome o = RunPellncp(s.box, {"show", "executor"}, "/dev/full");
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "pellncp: cannot write to standard output\n");
-  if (::geteuid() != 0) GTEST_SKIP() << "switching to another user needs root";
+  PELLAM_NEEDS_ROOT("switches to another user");
   const std::string socket = s.box.Path("run/pellam/decnet.sock");
   ASSERT_EQ(::chmod(socket.c_str(), 0600), 0);
   o = RunPellncp(s.box, {"show", "executor"}, nullptr, 1234);

@@ -2,6 +2,8 @@
 // that lets a restarted service go on where the last one stopped.
 #include "control_job.h"
 
+#include <optional>
+
 #include "error_report.h"
 #include "journaled_post.h"
 #include "local_recipient.h"
@@ -10,19 +12,14 @@
 #include "poster.h"
 #include "queue_file.h"
 #include "recipient.h"
+#include "remote_delivery.h"
 
 namespace pellam::service {
 namespace {
 
-constexpr char kNoTransport[] =
-    "This service has no mail-11 transport to other nodes yet; the message stays queued and is tried again later.";
-
-RecipientResult NoTransport(Job& job, const std::string& node) {
-  job.log.Write(EVT_CONNECT_FAILED, node, "", kNoTransport);
-  return Deferred(StatusText(EVT_CONNECT_FAILED, node) + "\r\nThere is no mail-11 transport to other nodes.");
-}
-
-RecipientResult ServeRecipient(Job& job, size_t index) {
+// Serves a recipient on this node, or settles one for elsewhere that cannot go out
+// now; nothing when it waits for its node's link.
+std::optional<RecipientResult> ServeRecipient(Job& job, size_t index, RemoteDelivery& remote) {
   const std::string& address = job.contents.items.addresses[index].text;
   const Recipient r = ClassifyRecipient(address, job.settings.node);
   switch (r.kind) {
@@ -31,13 +28,8 @@ RecipientResult ServeRecipient(Job& job, size_t index) {
     case RecipientKind::kLocal:
       return ServeLocalRecipient(job, index, r.user);
     case RecipientKind::kRemote:
-      return NoTransport(job, r.node);
     case RecipientKind::kExternal:
-      if (job.settings.system.ExternalGateway[0] == '\0') {
-        job.log.Report(EVT_CONNECT_FAILED, r.node, "", ERR_NO_GATEWAY);
-        return Deferred(StatusText(ERR_NO_GATEWAY));
-      }
-      return NoTransport(job, job.settings.system.ExternalGateway);
+      return remote.Plan(index, r);
   }
   return Deferred(StatusText(ERR_SERVICE_INTERNAL));
 }
@@ -219,15 +211,28 @@ JobStatus RunControlJob(const ServiceSettings& settings, const EventLog& log, co
                                       job.contents.text());
   std::vector<std::pair<size_t, std::string>> deferred;
   bool stopped = false;
+  bool aborted = false;
+  const auto take = [&](size_t index, RecipientResult& r) {
+    if (r.outcome == Outcome::kAborted) aborted = true;
+    if (r.outcome == Outcome::kDeferred) deferred.emplace_back(index, std::move(r.reason));
+  };
+  RemoteDelivery remote(job, TimeoutsFor(settings));
   for (size_t i = 0; i < job.contents.items.addresses.size() && !refused; ++i) {
     if (job.state.StepOf(i) == Step::kDone) continue;
     if (stop.load()) {
       stopped = true;
       break;
     }
-    RecipientResult r = ServeRecipient(job, i);
-    if (r.outcome == Outcome::kAborted) return JobStatus::kFailed;
-    if (r.outcome == Outcome::kDeferred) deferred.emplace_back(i, std::move(r.reason));
+    std::optional<RecipientResult> r = ServeRecipient(job, i, remote);
+    if (r) take(i, *r);
+    if (aborted) return JobStatus::kFailed;
+  }
+  // Mail for other nodes goes after this node's own, one link per node.
+  if (!stopped && !refused) {
+    std::vector<RemoteDelivery::Sent> sent;
+    stopped = !remote.Send(stop, &sent);
+    for (RemoteDelivery::Sent& s : sent) take(s.index, s.result);
+    if (aborted) return JobStatus::kFailed;
   }
   bool pending = stopped;
   if (!deferred.empty() && !stopped) {

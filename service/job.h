@@ -2,6 +2,7 @@
 // recipients came to. Shared by the job and the recipients' handlers.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -27,6 +28,9 @@ struct ServiceSettings {
   MailSystemProfile system{};
   std::string node;
   decnet::Node* network = nullptr;
+  // The sending side's network waits; zero means NetSendTimeout. Tests set it below
+  // the profile's floor of 10 s.
+  std::chrono::milliseconds send_timeout{0};
 };
 
 // A recipient that goes into this attempt's error report.

@@ -64,30 +64,8 @@ std::string LinkErrorText(const decnet::Outcome& outcome) {
   return text;
 }
 
-// The peer's failure text as it sent it, one record a line; control characters that
-// would break the report's lines (or end its text at a NUL) become blanks.
-std::string RefusalText(const std::string& node, const mail11::Status& status) {
-  std::string text;
-  for (const std::string& record : status.text) {
-    if (record.empty()) continue;
-    if (!text.empty()) text += "\r\n";
-    text += record;
-  }
-  if (text.size() > kRefusalLimit) text.resize(kRefusalLimit);
-  for (char& c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 && c != '\t' && c != '\r' && c != '\n') c = ' ';
-  }
-  if (text.empty()) {
-    char condition[16];
-    std::snprintf(condition, sizeof condition, "%08X", status.condition);
-    text = "Node " + node + " refused the recipient (condition " + condition + ").";
-  }
-  return text;
-}
+}  // namespace
 
-// The control file's text a line at a time, without its line ends, straight from the
-// bytes already read: only the line being sent is ever copied.
 mail11::BodySource BodyLines(std::string_view text) {
   return [text, at = size_t{0}](std::string& line) mutable {
     if (at >= text.size()) return NextLine::kEnd;
@@ -102,6 +80,38 @@ mail11::BodySource BodyLines(std::string_view text) {
     at = next;
     return NextLine::kLine;
   };
+}
+
+std::string RefusalText(const std::string& node, const mail11::Status& status) {
+  std::string text;
+  for (const std::string& record : status.text) {
+    if (record.empty()) continue;
+    if (!text.empty()) {
+      if (text.size() + 2 >= kRefusalLimit) break;
+      text += "\r\n";
+    }
+    for (char c : record.substr(0, kRefusalLimit - text.size())) {
+      text += static_cast<unsigned char>(c) < 0x20 && c != '\t' ? ' ' : c;
+    }
+  }
+  if (text.empty()) {
+    char condition[16];
+    std::snprintf(condition, sizeof condition, "%08X", status.condition);
+    text = "Node " + node + " refused the recipient (condition " + condition + ").";
+  }
+  return text;
+}
+
+namespace {
+
+// EVT_PROTOCOL_ERROR's text has no place for a cause, so the cause goes beside the
+// node's name; the other events carry it as their last line.
+void LogFailure(const EventLog& log, uint32_t event, const std::string& node, const std::string& why) {
+  if (event == EVT_PROTOCOL_ERROR) {
+    log.Write(event, node + " (" + why + ")", "", "");
+  } else {
+    log.Write(event, node, "", why);
+  }
 }
 
 // The values of From, To and Cc in the header section, continuation lines joined.
@@ -237,7 +247,7 @@ bool RemoteDelivery::Send(const std::atomic<bool>& stop, std::vector<Sent>* resu
 
 bool RemoteDelivery::SendGroup(const Group& group, std::vector<Sent>* results) {
   const auto defer_all = [&](uint32_t event, const std::string& why) {
-    job_.log.Write(event, group.node, "", why);
+    LogFailure(job_.log, event, group.node, why);
     for (size_t index : group.indexes) results->push_back({index, Deferred(StatusText(event, group.node) + "\r\n" + why)});
     return true;
   };
@@ -296,7 +306,7 @@ bool RemoteDelivery::SendGroup(const Group& group, std::vector<Sent>* results) {
           const uint32_t event = sent[k].protocol_error ? EVT_PROTOCOL_ERROR : EVT_SEND_ERROR;
           const std::string why = sent[k].protocol_error ? std::string("The peer broke the mail-11 record sequence.")
                                                          : LinkErrorText({sent[k].link_error, 0, {}});
-          job_.log.Write(event, group.node, "", why);
+          LogFailure(job_.log, event, group.node, why);
           deferred_reason = StatusText(event, group.node) + "\r\n" + why;
         }
         results->push_back({index, Deferred(deferred_reason)});

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "decnet/address.h"
@@ -73,6 +74,16 @@ class RemoteDelivery {
 // double quotes after it, as VMS shows a sender. Empty address: the service's name.
 std::string SenderRecord(const std::string& from_address, const std::string& from_line,
                          const std::string& local_node);
+
+// The control file's text a line at a time, without line ends (CR LF or LF), straight
+// from the bytes already read: only the line being sent is ever copied. `text` must
+// outlive the source.
+mail11::BodySource BodyLines(std::string_view text);
+
+// A peer's refusal as it goes into the error report: its text records one a line,
+// control characters but tab made blanks so that no record can break the report's
+// lines, at most 4 KiB; without text, the node and the condition value.
+std::string RefusalText(const std::string& node, const mail11::Status& status);
 
 // A foreign address as a gateway node receives it: in double quotes, any quote inside
 // doubled.

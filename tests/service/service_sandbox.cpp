@@ -75,6 +75,8 @@ void ServiceSandbox::Drain(const std::function<void()>& before) {
   service::ServiceSettings settings;
   ASSERT_EQ(GetSystemProfile(&settings.system), 0u);
   settings.node = Node();
+  settings.network = network_;
+  settings.send_timeout = send_timeout_;
   const service::EventLog log([this](uint32_t code, const std::string& text) { events_.emplace_back(code, text); });
   service::ServiceLoop loop(settings, log);
   std::atomic<bool> stop{false};

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -66,6 +67,13 @@ class ServiceSandbox {
   // Posts a message as ann.
   void Post(const std::string& message);
 
+  // Gives the loops that Drain runs a DECnet end node to send with, and the wait for
+  // each network step (zero: NetSendTimeout).
+  void UseNetwork(decnet::Node* node, std::chrono::milliseconds send_timeout) {
+    network_ = node;
+    send_timeout_ = send_timeout;
+  }
+
   // Runs the service's loop until nothing is due, as a freshly started service
   // (retry times forgotten), with `before` run once the settings are read.
   void Drain(const std::function<void()>& before = {});
@@ -87,6 +95,8 @@ class ServiceSandbox {
   std::string queue_, temp_;
   std::vector<std::pair<std::string, uid_t>> users_;
   std::vector<std::pair<uint32_t, std::string>> events_;
+  decnet::Node* network_ = nullptr;
+  std::chrono::milliseconds send_timeout_{0};
 };
 
 // The value of a header in a message's header section; "" when absent.

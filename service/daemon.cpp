@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "event_log.h"
+#include "mail_receiver.h"
 #include "ncp_protocol.h"
 #include "network.h"
 #include "options.h"
@@ -104,8 +105,12 @@ int RunService(bool foreground) {
   if (!network.local_name().empty()) settings.node = network.local_name();
   settings.network = network.node();
   log.Write(EVT_SENDER_READY, " " PELLAM_VERSION " on " + settings.node, "", "");
+  // The receiver stops before the node, so that its links end as aborts of its own.
+  MailReceiver receiver(settings, log, MailReceiver::LimitsOf(settings.system));
+  receiver.Start();
   ServiceLoop loop(settings, log);
   loop.Run(g_stop, g_stop_pipe[0]);
+  receiver.Stop();
   network.Stop();
   log.Write(EVT_SENDER_STOPPED, "", "", "");
   return 0;

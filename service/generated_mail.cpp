@@ -45,8 +45,11 @@ uint32_t Compose(MailHandle message, const PreparedMail& mail, const BeforePost&
   if (const uint32_t code = AddHeadersFile(message, header_file.get(), static_cast<uint32_t>(mail.header.size()))) {
     return code;
   }
-  if (const uint32_t code = MemoryFile(mail.text, &text_file)) return code;
-  if (const uint32_t code = AddTextFile(message, text_file.get(), 0xFFFFFFFF)) return code;
+  if (mail.text_file == -1) {
+    if (const uint32_t code = MemoryFile(mail.text, &text_file)) return code;
+  }
+  const int text = mail.text_file != -1 ? mail.text_file : text_file.get();
+  if (const uint32_t code = AddTextFile(message, text, 0xFFFFFFFF)) return code;
   if (before) {
     struct stat st{};
     if (::fstat(message->file, &st) != 0) return platform::FromErrno(errno);

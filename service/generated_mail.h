@@ -25,6 +25,7 @@ struct PreparedMail {
   std::string to;
   std::string header;
   std::string_view text;
+  int text_file = -1;  // when not -1, the text instead: this open file from its position on
 };
 
 // The header section of a generated message, with its Auto-Submitted line.

@@ -2,6 +2,9 @@
 // user_process.h). Nothing here runs with the service's own rights.
 #include "local_delivery.h"
 
+#include <functional>
+#include <vector>
+
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "user_process.h"
@@ -26,7 +29,23 @@ bool Exists(const std::string& path) {
   return platform::GetFileAttributes(path.c_str()) != platform::kInvalidAttributes;
 }
 
-uint32_t WriteStaged(const MailProfile& profile, const std::string& staged, const std::string& bytes) {
+// Writes the content into an open file: false with the last-error value set.
+using ContentWriter = std::function<bool(int file)>;
+
+// Copies an open file from its start, a piece at a time, so that a long message never
+// has to be held in memory whole.
+bool CopyFrom(int source, int target) {
+  if (!platform::SetFilePointer(source, 0, platform::kBegin)) return false;
+  std::vector<char> piece(64 * 1024);
+  for (;;) {
+    uint32_t got = 0;
+    if (!platform::ReadFile(source, piece.data(), static_cast<uint32_t>(piece.size()), &got)) return false;
+    if (got == 0) return true;
+    if (!platform::WriteFile(target, piece.data(), got)) return false;
+  }
+}
+
+uint32_t WriteStaged(const MailProfile& profile, const std::string& staged, const ContentWriter& write) {
   std::string directory = profile.MailDirectory;
   if (const uint32_t code = EnsureDirectory(directory.substr(0, directory.size() - 1))) return code;
   if (const uint32_t code = EnsureDirectory(directory + kStagingFolder)) return code;
@@ -34,8 +53,7 @@ uint32_t WriteStaged(const MailProfile& profile, const std::string& staged, cons
   platform::UniqueFile file(platform::CreateFile(part.c_str(), platform::kWrite, platform::kShareNone,
                                                  platform::kCreateAlways, 0600));
   if (!file) return LastError();
-  if (!platform::WriteFile(file.get(), bytes.data(), static_cast<uint32_t>(bytes.size())) ||
-      !platform::FlushFile(file.get()) || !platform::CloseFile(file.release())) {
+  if (!write(file.get()) || !platform::FlushFile(file.get()) || !platform::CloseFile(file.release())) {
     const uint32_t code = LastError();
     platform::DeleteFile(part.c_str());
     return code;
@@ -79,7 +97,24 @@ std::string StagedPath(const MailProfile& profile, const std::string& job_base, 
 
 uint32_t StageMessage(const platform::Account& user, const MailProfile& profile, const std::string& staged,
                       const std::string& bytes) {
-  return RunAsUser(user, [&](std::string*) { return WriteStaged(profile, staged, bytes); });
+  const ContentWriter write = [&](int file) {
+    return platform::WriteFile(file, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  };
+  return RunAsUser(user, [&](std::string*) { return WriteStaged(profile, staged, write); });
+}
+
+uint32_t StageMessageFile(const platform::Account& user, const MailProfile& profile, const std::string& staged,
+                          int source) {
+  // The child is lent the descriptor: the service's file is read through it, never
+  // opened by name with the user's rights (it is not the user's to read).
+  const ContentWriter write = [source](int file) { return CopyFrom(source, file); };
+  return RunAsUserWithFile(user, source, [&](std::string*) { return WriteStaged(profile, staged, write); });
+}
+
+uint32_t DiscardStaged(const platform::Account& user, const std::string& staged) {
+  return RunAsUser(user, [&](std::string*) {
+    return platform::DeleteFile(staged.c_str()) || platform::GetLastError() == ERROR_FILE_NOT_FOUND ? 0u : LastError();
+  });
 }
 
 uint32_t PlaceStaged(const platform::Account& user, const MailProfile& profile, const std::string& staged) {

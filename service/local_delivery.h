@@ -24,6 +24,13 @@ std::string StagedPath(const MailProfile& profile, const std::string& job_base, 
 uint32_t StageMessage(const platform::Account& user, const MailProfile& profile, const std::string& staged,
                       const std::string& bytes);
 
+// Step 1 for a message in an open file of the service's, copied from its start.
+uint32_t StageMessageFile(const platform::Account& user, const MailProfile& profile, const std::string& staged,
+                          int source);
+
+// Removes a staged file that is not to be placed after all; 0 also when it is gone.
+uint32_t DiscardStaged(const platform::Account& user, const std::string& staged);
+
 // Step 2: moves the staged file into the user's "new" folder; 0 also when it is gone
 // already (placed by an earlier attempt).
 uint32_t PlaceStaged(const platform::Account& user, const MailProfile& profile, const std::string& staged);

@@ -29,4 +29,8 @@ void SetUserWorkLimits(unsigned deadline_ms, int stop_fd);
 // started, or dies before reporting, gives ERR_SERVICE_INTERNAL.
 uint32_t RunAsUser(const platform::Account& user, const UserWork& work, std::string* data = nullptr);
 
+// As above, with the service's open file `lent` left open in the child for the work
+// to read (a file of the service's that the user could not open by name).
+uint32_t RunAsUserWithFile(const platform::Account& user, int lent, const UserWork& work);
+
 }  // namespace pellam::service

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -47,13 +48,24 @@ uint32_t SwitchIdentity(uint32_t uid, uint32_t gid) {
   return ERROR_SUCCESS;
 }
 
-[[noreturn]] void RunChild(int out, pid_t parent, uint32_t uid, uint32_t gid, const ChildWork& work) {
+// Closes every descriptor from 3 on but those in `keep` (ascending, -1 for none).
+void CloseAllBut(int first_keep, int second_keep) {
+  unsigned from = 3;
+  for (const int keep : {first_keep, second_keep}) {
+    if (keep < static_cast<int>(from)) continue;
+    if (static_cast<unsigned>(keep) > from) ::close_range(from, static_cast<unsigned>(keep) - 1, 0);
+    from = static_cast<unsigned>(keep) + 1;
+  }
+  ::close_range(from, ~0u, 0);
+}
+
+[[noreturn]] void RunChild(int out, int lent, pid_t parent, uint32_t uid, uint32_t gid, const ChildWork& work) {
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != parent) ::_exit(1);  // the parent died before the line above
-  // The parent's descriptors stay behind: the user's work needs none of them, and a
-  // lock inherited here would outlive a parent that is restarted.
-  if (out > 3) ::close_range(3, static_cast<unsigned>(out) - 1, 0);
-  ::close_range(static_cast<unsigned>(out) + 1, ~0u, 0);
+  // The parent's descriptors stay behind, but for the one lent to the work: the
+  // user's work needs no others, and a lock inherited here would outlive a parent
+  // that is restarted.
+  CloseAllBut(std::min(out, lent < 0 ? out : lent), std::max(out, lent));
   ::signal(SIGTERM, SIG_DFL);
   ::signal(SIGINT, SIG_DFL);
   ::signal(SIGPIPE, SIG_DFL);
@@ -109,7 +121,7 @@ uint32_t RunAsAccount(uint32_t uid, uint32_t gid, const ChildWork& work, const C
   const pid_t child = ::fork();
   if (child == 0) {
     ::close(pipe_fds[0]);
-    RunChild(pipe_fds[1], parent, uid, gid, work);
+    RunChild(pipe_fds[1], limits.lent_fd, parent, uid, gid, work);
   }
   ::close(pipe_fds[1]);
   if (child < 0) {

@@ -15,13 +15,16 @@ struct ChildLimits {
   unsigned deadline_ms = 30000;      // the child is killed once this has passed
   int cancel_fd = -1;                // when readable, the child is killed at once
   size_t max_output = size_t{4} << 20;  // bytes the child may hand back
+  int lent_fd = -1;                  // a descriptor of the caller's the child keeps open
 };
 
 // The child's work: returns a status code and may hand back bytes in `*out`.
 using ChildWork = std::function<uint32_t(std::string* out)>;
 
 // Runs `work` in a forked child that takes the identity `uid`/`gid` (supplementary
-// groups dropped, umask 077) and dies with its parent. Returns the work's status and
+// groups dropped, umask 077) and dies with its parent. The child has none of the
+// caller's descriptors but the standard three and `lent_fd`, which lets it read a file
+// it could not open itself. Returns the work's status and
 // its bytes in `*out` (when given); ERROR_TIMEOUT when the deadline killed it,
 // ERROR_OPERATION_ABORTED when `cancel_fd` did, ERROR_ACCESS_DENIED when the identity
 // cannot be taken (a caller that is not root acts only for its own uid), and

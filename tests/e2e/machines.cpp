@@ -91,6 +91,29 @@ const std::vector<NodeName>& TestNodes() {
   return nodes;
 }
 
+std::string HeaderOf(const std::string& message, const char* name) {
+  const char* names[] = {name};
+  char* values[1] = {};
+  const char* text = message.data();
+  int32_t length = static_cast<int32_t>(message.size());
+  if (GetMailHeaders(&text, &length, 1, names, values) != 0 || values[0] == nullptr) return {};
+  std::string value = values[0];
+  FreeMailHeaders(1, values);
+  return value;
+}
+
+std::string TextOf(const std::string& message) {
+  const size_t end = message.find("\r\n\r\n");
+  return end == std::string::npos ? std::string() : message.substr(end + 4);
+}
+
+std::string CatalogueText(uint32_t code) {
+  char buffer[512];
+  std::string text = GetErrorText(code, buffer, sizeof buffer, nullptr);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
 pid_t StartProcess(const std::string& root, const std::string& program, const std::vector<std::string>& args,
                    const std::string& output, uid_t uid) {
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -140,6 +163,8 @@ Machine::Machine(MachineSpec spec) : spec_(std::move(spec)) {
   ::chmod(root_.c_str(), 0755);
   std::error_code ec;
   for (const char* dir : {"etc", "queue", "temp"}) fs::create_directories(Path(dir), ec);
+  // As setup leaves them: every user posts, none removes another's files.
+  for (const char* dir : {"queue", "temp"}) ::chmod(Path(dir).c_str(), 01777);
   WriteFile(Path("etc/passwd"), "");
 
   std::string reg =
@@ -166,7 +191,11 @@ Machine::Machine(MachineSpec spec) : spec_(std::move(spec)) {
 
 Machine::~Machine() {
   StopService(std::chrono::seconds(10));
-  if (!root_.empty()) {
+  // PELLAM_E2E_KEEP=1 keeps the machine's files (logs, queue, folders) to look at.
+  const char* keep = std::getenv("PELLAM_E2E_KEEP");
+  if (keep != nullptr && std::string(keep) == "1") {
+    std::fprintf(stderr, "kept %s in %s\n", name().c_str(), root_.c_str());
+  } else if (!root_.empty()) {
     std::error_code ec;
     fs::remove_all(root_, ec);
   }

@@ -107,6 +107,13 @@ class Machine {
   pid_t service_ = -1;
 };
 
+// The value of a header of a message file ("" when absent), read by the library.
+std::string HeaderOf(const std::string& message, const char* name);
+// The text of a message file: everything after the empty line that ends its headers.
+std::string TextOf(const std::string& message);
+// The catalogue's text for a status code, without its line end.
+std::string CatalogueText(uint32_t code);
+
 // Starts `program` with PELLAM_ROOT=`root`, as `uid` when not 0, its output appended
 // to `output`; the child's pid, or -1.
 pid_t StartProcess(const std::string& root, const std::string& program, const std::vector<std::string>& args,

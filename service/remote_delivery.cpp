@@ -248,7 +248,8 @@ bool RemoteDelivery::Send(const std::atomic<bool>& stop, std::vector<Sent>* resu
 bool RemoteDelivery::SendGroup(const Group& group, std::vector<Sent>* results) {
   const auto defer_all = [&](uint32_t event, const std::string& why) {
     LogFailure(job_.log, event, group.node, why);
-    for (size_t index : group.indexes) results->push_back({index, Deferred(StatusText(event, group.node) + "\r\n" + why)});
+    const std::string reason = StatusText(event, group.node) + "\r\n" + why;
+    for (size_t index : group.indexes) results->push_back({index, Deferred(reason)});
     return true;
   };
   decnet::ConnectRequest request;

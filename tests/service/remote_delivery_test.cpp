@@ -4,13 +4,16 @@
 // text, or left queued), and what the journal and the queue hold afterwards.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "compose/control_file_format.h"
+#include "control_job.h"
 #include "linked_nodes.h"
 #include "mail11/options.h"
 #include "mail11/vms_stream.h"
@@ -192,39 +195,39 @@ TEST_F(RemoteDeliveryTest, AnAnswerWeCannotSpeakToOrABrokenLinkLeavesTheRecipien
   const Row rows[] = {
       {"an option not proposed", unasked, {}, EVT_PROTOCOL_ERROR,
        "Invalid item; cannot accept a mail-11 option which wasn't proposed."},
-      {"a disconnect in the body", mail11::test::kVmsConfirmData, mid_body, EVT_SEND_ERROR, "BRAVO"},
+      {"a disconnect in the body", mail11::test::kVmsConfirmData, mid_body, EVT_SEND_ERROR,
+       "Error sending to node BRAVO."},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    ServiceSandbox& s = s_;
-    std::filesystem::remove(s.queue() + "remote.mai");
-    std::filesystem::remove(s.queue() + "remote.sta");
+    std::filesystem::remove(s_.queue() + "remote.mai");
+    std::filesystem::remove(s_.queue() + "remote.sta");
     Queue({"bob", "BRAVO::SYSTEM"}, kVmsHeader, "line 1\r\nline 2\r\nline 3\r\n");
-    const size_t bob_before = s.Messages("bob").size();
+    const size_t bob_before = s_.Messages("bob").size();
     {
       Mail11Peer peer(*nodes_->bravo, row.confirm, row.script);
-      s.Drain();
+      s_.Drain();
       peer.Finish();
       EXPECT_EQ(peer.faults(), Names{});
       EXPECT_TRUE(peer.connected());
     }
     ExpectStillQueued();
-    EXPECT_EQ(s.Messages("bob").size(), bob_before + 1);
+    EXPECT_EQ(s_.Messages("bob").size(), bob_before + 1);
     const std::string journal = Journal();
     EXPECT_TRUE(Contains(journal, "done 0")) << journal;
     EXPECT_FALSE(Contains(journal, "done 1")) << journal;
-    EXPECT_TRUE(s.Logged(row.event)) << s.LogText();
-    EXPECT_TRUE(Contains(s.LogText(), row.text)) << s.LogText();
+    EXPECT_TRUE(s_.Logged(row.event)) << s_.LogText();
+    EXPECT_TRUE(Contains(s_.LogText(), row.text)) << s_.LogText();
 
     // The next attempt finds a willing peer: bob is not served twice.
     Mail11Peer again(*nodes_->bravo, mail11::test::kVmsConfirmData, WholeMessageToSystem());
-    s.Drain();
+    s_.Drain();
     again.Finish();
-    EXPECT_EQ(again.faults(), Names{}) << s.LogText();
+    EXPECT_EQ(again.faults(), Names{}) << s_.LogText();
     EXPECT_EQ(again.body(), (Names{"line 1", "line 2", "line 3"}));
     ExpectQueueEmpty();
-    EXPECT_EQ(s.Messages("bob").size(), bob_before + 1);
-    EXPECT_EQ(s.Messages("system"), Names{});
+    EXPECT_EQ(s_.Messages("bob").size(), bob_before + 1);
+    EXPECT_EQ(s_.Messages("system"), Names{});
   }
 }
 
@@ -259,7 +262,9 @@ TEST_F(RemoteDeliveryTest, WhatCannotGoOutIsSettledWithoutALink) {
        false, "SendThreadLimit is 0"},
       {"no gateway", "jo@host.example", {}, false, "gateway name unknown"},
       {"a gateway nobody knows", "jo@host.example",
-       [](ServiceSandbox& s) { s.UpdateSystem([](MailSystemProfile& p) { std::strcpy(p.ExternalGateway, "NOGATE"); }); },
+       [](ServiceSandbox& s) {
+         s.UpdateSystem([](MailSystemProfile& p) { std::strcpy(p.ExternalGateway, "NOGATE"); });
+       },
        false, "NOGATE is not in this node's DECnet node database"},
       {"nothing bound to object 27", "BRAVO::SMITH", {}, false, "Connection refused. (DECnet reason 4)"},
   };
@@ -362,6 +367,40 @@ TEST_F(RemoteDeliveryTest, AJournalThatCannotRecordTheSuccessSendsAgainRatherTha
   EXPECT_EQ(again.faults(), Names{});
   EXPECT_EQ(again.body(), mail11::test::kVmsBody);
   ExpectQueueEmpty();
+}
+
+// A stop asked for while BRAVO's link is open lets that link finish; CHARLY's group
+// is left for the next start, and BRAVO's recipient is not sent again then.
+TEST_F(RemoteDeliveryTest, AStopIsHonouredBetweenNodeGroups) {
+  Queue({"BRAVO::SYSTEM", "CHARLY::SMITH"}, kVmsHeader, kVmsText);
+  service::ServiceSettings settings;
+  ASSERT_EQ(GetSystemProfile(&settings.system), 0u);
+  settings.node = ServiceSandbox::Node();
+  settings.network = nodes_->alpha.get();
+  settings.send_timeout = 2s;
+  std::string logged;
+  const service::EventLog log([&](uint32_t, const std::string& text) { logged += text + "\n"; });
+  std::atomic<bool> stop{false};
+  std::vector<PeerStep> script = UpToBody();
+  script.push_back(Do(PeerStep::kBody));
+  script.push_back({PeerStep::kRun, {}, [&stop] { stop = true; }});
+  script.push_back(Answer(kSuccess));
+  {
+    Mail11Peer peer(*nodes_->bravo, mail11::test::kVmsConfirmData, script);
+    EXPECT_EQ(service::RunControlJob(settings, log, "remote.mai", stop, std::time(nullptr)),
+              service::JobStatus::kStopped);
+    peer.Finish();
+    EXPECT_EQ(peer.faults(), Names{});
+  }
+  EXPECT_TRUE(Contains(Journal(), "done 0"));
+  EXPECT_FALSE(Contains(logged, "CHARLY")) << logged;
+
+  stop = false;
+  EXPECT_EQ(service::RunControlJob(settings, log, "remote.mai", stop, std::time(nullptr)),
+            service::JobStatus::kPending);
+  EXPECT_TRUE(Contains(logged, "CHARLY")) << logged;
+  EXPECT_FALSE(Contains(logged, "node BRAVO")) << "BRAVO was not called again\n" << logged;
+  EXPECT_FALSE(Contains(Journal(), "done 1"));
 }
 
 TEST(SenderRecord, IsTheUserWithThePersonalNameAsVmsShowsIt) {

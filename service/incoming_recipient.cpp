@@ -3,6 +3,7 @@
 // taken, and delivery decides again once the text is in.
 #include "incoming_recipient.h"
 
+#include "decnet/node.h"
 #include "event_log.h"
 #include "pellam.h"
 #include "profile_lookup.h"
@@ -55,6 +56,13 @@ IncomingRecipient CheckIncomingRecipient(const ServiceSettings& settings, std::s
       }
       [[fallthrough]];
     case RecipientKind::kRemote:
+      // The sending side could only report it back later: a node this node cannot
+      // name is refused now, while the sender is still listening.
+      if (r.kind == RecipientKind::kRemote && settings.network != nullptr &&
+          !settings.network->nodes().Find(r.node) && !decnet::ParseNodeAddress(r.node)) {
+        result.status = RefuseWith(ERR_NO_SUCH_NODE, StatusText(ERR_NO_SUCH_NODE));
+        return result;
+      }
       if (!HopLimitAllows(hops, settings.system)) {
         result.status = RefuseWith(ERR_HOP_COUNT, StatusText(ERR_HOP_COUNT));
         return result;

@@ -10,6 +10,7 @@
 #include "incoming_recipient.h"
 #include "mail11/receiver.h"
 #include "pellam.h"
+#include "platform/errors.h"
 #include "received_delivery.h"
 #include "received_message.h"
 #include "stoppable_link.h"
@@ -174,6 +175,7 @@ void MailReceiver::Converse(std::unique_ptr<decnet::Link> raw, bool cc, const st
     header.to = envelope.to;
     header.cc = envelope.cc;
     header.subject = envelope.subject;
+    if (taken.empty()) return true;  // refused for everyone: the text is not kept
     const std::string directory = settings_.system.MailTempPath;
     if (const uint32_t code = message.Begin(directory, settings_.node, header, std::time(nullptr))) {
       log_.Report(EVT_TEMP_FILE, directory, "rcv", code);
@@ -182,6 +184,7 @@ void MailReceiver::Converse(std::unique_ptr<decnet::Link> raw, bool cc, const st
     return true;
   };
   callbacks.body_line = [&](std::string_view line) {
+    if (taken.empty()) return true;
     if (const uint32_t code = message.AddLine(line)) {
       log_.Report(EVT_FILE_WRITE, message.path(), "", code);
       return false;
@@ -199,7 +202,15 @@ void MailReceiver::Converse(std::unique_ptr<decnet::Link> raw, bool cc, const st
       }
       finished = true;
     }
-    return DeliverReceived(settings_, log_, message, taken[index]);
+    // A stop must not turn into answers: a delivery cut short by it would read as a
+    // failure, final for the sender. Unanswered, the sender tries again later.
+    if (stop_.load()) {
+      link.Abort(decnet::kReasonAbort);
+      return RefuseWith(ERROR_OPERATION_ABORTED, StatusText(ERROR_OPERATION_ABORTED));
+    }
+    const mail11::Status status = DeliverReceived(settings_, log_, message, taken[index]);
+    if (stop_.load() && !status.success()) link.Abort(decnet::kReasonAbort);
+    return status;
   };
 
   const mail11::ReceiveResult result = mail11::ReceiveMessage(link, mail11::Terms{cc}, callbacks, limits_.timeout);

@@ -41,6 +41,9 @@ uint32_t Hops(const ReceivedMessage& message) {
 mail11::Status QueueForUser(const ServiceSettings& settings, const EventLog& log, const ReceivedMessage& message,
                             const std::string& user, uint32_t why) {
   log.Report(EVT_DELIVERY_FAILED, user, message.path(), why);
+  // Stopped by the service's own stop: the conversation ends unanswered, and the
+  // sender, which keeps the message, sends it again.
+  if (why == ERROR_OPERATION_ABORTED) return RefuseWith(why, StatusText(why));
   const uint32_t code = PostFromMessage(message, Queued(message, user, HeaderFields(message.fields())));
   if (code == 0) return {};
   log.Report(EVT_FORWARD_FAILED, "", message.path(), code);

@@ -61,7 +61,8 @@ IncomingHeader FromSenderRecord(const std::string& calling_node, std::string_vie
   std::string user = "UNKNOWN";
   if (ScanAddr(text.c_str(), &start, &end, &next, 1) == 0) {
     user.assign(start, end);
-    header.personal = PersonalName(std::string_view(next));
+    // A line break is what CheckPNameIn refuses; it is gone from `text` already.
+    if (sender.find_first_of("\r\n") == std::string_view::npos) header.personal = PersonalName(std::string_view(next));
   }
   header.route = calling_node + "::" + user;
   return header;
@@ -83,9 +84,9 @@ uint32_t RouteHops(std::string_view route) {
 std::string HeaderFields(const IncomingHeader& header, const std::string& route_prefix) {
   std::string from = route_prefix + header.route;
   if (!header.personal.empty()) from += "  (" + header.personal + ")";
-  std::string fields = "From: " + from + "\r\nTo: " + header.to + "\r\n";
-  if (!header.cc.empty()) fields += "Cc: " + header.cc + "\r\n";
-  fields += "Subject: " + header.subject + "\r\n\r\n";
+  std::string fields = "From: " + OneHeaderLine(from) + "\r\nTo: " + OneHeaderLine(header.to) + "\r\n";
+  if (!header.cc.empty()) fields += "Cc: " + OneHeaderLine(header.cc) + "\r\n";
+  fields += "Subject: " + OneHeaderLine(header.subject) + "\r\n\r\n";
   return fields;
 }
 

@@ -32,7 +32,8 @@ uint32_t RouteHops(std::string_view route);
 
 // "From: ...", "To: ...", "Cc: ..." (when not empty), "Subject: ...", and the empty
 // line, all ending in CR LF; `route_prefix` ("BRAVO::" for a relay, else "") goes
-// before the route.
+// before the route. Every value passes OneHeaderLine, so the result is always one
+// well-formed header section, whatever the fields hold.
 std::string HeaderFields(const IncomingHeader& header, const std::string& route_prefix = {});
 
 // Header values are single lines of text: line breaks become blanks, NULs go.

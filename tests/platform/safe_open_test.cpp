@@ -186,4 +186,31 @@ TEST(UserChild, ReportsAndBoundsItsWork) {
   EXPECT_EQ(RunAsAccount(me, group, [](std::string*) { return 0u; }, limits, &out), ERROR_NOT_ENOUGH_MEMORY);
 }
 
+TEST(UserChild, KeepsOnlyTheDescriptorLentToIt) {
+  const uint32_t me = static_cast<uint32_t>(::geteuid()), group = static_cast<uint32_t>(::getegid());
+  const int kept = ::open("/dev/null", O_RDONLY);
+  const int other = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(kept, 0);
+  ASSERT_GE(other, 0);
+  const auto open_in_child = [&](int lent) {
+    ChildLimits limits;
+    limits.lent_fd = lent;
+    std::string out;
+    const uint32_t code = RunAsAccount(
+        me, group,
+        [&](std::string* o) {
+          *o = std::string(::fcntl(kept, F_GETFD) >= 0 ? "k" : "-") + (::fcntl(other, F_GETFD) >= 0 ? "o" : "-");
+          return 0u;
+        },
+        limits, &out);
+    EXPECT_EQ(code, 0u);
+    return out;
+  };
+  EXPECT_EQ(open_in_child(-1), "--");
+  EXPECT_EQ(open_in_child(kept), "k-");
+  EXPECT_EQ(open_in_child(other), "-o");
+  ::close(kept);
+  ::close(other);
+}
+
 }  // namespace

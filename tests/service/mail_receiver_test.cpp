@@ -4,6 +4,7 @@
 // that break off or idle, the thread limit, relaying with the hop limit, binding that
 // must wait, a stop in the middle, and random record streams.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -276,10 +277,10 @@ TEST_F(MailReceiverTest, EachRecipientIsCheckedAsItArrivesAndRefusedWithItsText)
   ASSERT_TRUE(sender.connected());
   Message m;
   m.sender = "SMITH  (Jo Smith)";
-  m.recipients = {"nosuch", "BOB", "carol", "dave", "BRAVO::SYSTEM", "\"odd"};
+  m.recipients = {"nosuch", "BOB", "carol", "dave", "BRAVO::SYSTEM", "\"odd", "NOWHERE::JONES"};
   m.cc = "ALPHA::JONES";
   const Answers answers = Converse(sender, m);
-  ASSERT_EQ(answers.recipients.size(), 6u);
+  ASSERT_EQ(answers.recipients.size(), 7u);
   struct Row {
     size_t index;
     bool success;
@@ -293,6 +294,7 @@ TEST_F(MailReceiverTest, EachRecipientIsCheckedAsItArrivesAndRefusedWithItsText)
       {3, false, ERR_NOT_REGISTERED & ~1u, "User dave is not a registered receiver of mail at BRAVO."},
       {4, true, 1, ""},
       {5, false, ERR_UNBALANCED_QUOTES & ~1u, "Unbalanced quotes."},
+      {6, false, ERR_NO_SUCH_NODE & ~1u, "No such node."},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(m.recipients[row.index]);
@@ -596,6 +598,68 @@ TEST_F(MailReceiverTest, FileFailuresLeaveTheMessageWithTheSender) {
     EXPECT_EQ(s_->Messages("bob"), Names{});
     EXPECT_EQ(TempFiles(), Names{});
   }
+}
+
+TEST_F(MailReceiverTest, ForwardingAndAutomaticRepliesAreThoseOfLocalMail) {
+  s_->SetProfile("bob", "carol", -1, -1);
+  pellam::test::WriteTextFile(s_->MailDirectory("system") + "autorep.txt", "Away.\r\n");
+  ::chown(s_->MailDirectory("system").c_str(), 1004, 1004);
+  ::chown((s_->MailDirectory("system") + "autorep.txt").c_str(), 1004, 1004);
+  s_->SetProfile("system", "", 3, -1);
+  StartReceiver();
+  Sender sender = Connect();
+  ASSERT_TRUE(sender.connected());
+  Message m;
+  m.recipients = {"bob", "system"};
+  const Answers answers = Converse(sender, m);
+  ASSERT_EQ(answers.finals.size(), 2u);
+  EXPECT_TRUE(answers.finals[0].success() && answers.finals[1].success());
+  EXPECT_EQ(s_->Messages("bob"), Names{}) << "bob's mail goes to carol";
+  OnlyMessage("system");
+  const Names queued = s_->QueueFiles();
+  ASSERT_EQ(queued.size(), 2u) << events_.All();
+  int forwarded = 0, replies = 0;
+  for (const std::string& name : queued) {
+    const std::string file = pellam::test::ReadTextFile(s_->queue() + name);
+    if (Contains(file, std::string("carol") + '\0')) {
+      ++forwarded;
+      EXPECT_TRUE(Contains(file, "Received: by BRAVO; ")) << "the hop counts on";
+      EXPECT_TRUE(Contains(file, "From: ALPHA::SMITH\r\n")) << file;
+    } else if (Contains(file, std::string("ALPHA::SMITH") + '\0')) {
+      ++replies;
+      EXPECT_TRUE(Contains(file, "Auto-Submitted: auto-replied")) << file;
+      EXPECT_TRUE(Contains(file, "Away.")) << file;
+    }
+  }
+  EXPECT_EQ(forwarded, 1);
+  EXPECT_EQ(replies, 1);
+}
+
+TEST_F(MailReceiverTest, ADeliveryThatCannotBeMadeNowIsQueuedForTheUser) {
+  StartReceiver();
+  Sender sender = Connect();
+  ASSERT_TRUE(sender.connected());
+  sender.Send("SMITH  (Jo Smith)");
+  sender.Send("bob");
+  ASSERT_EQ(sender.Next(), kSuccess);
+  // The profile read at delivery is the next child for a user: it runs out of time.
+  platform::fault::FailNth(platform::fault::Op::Child, 1, ERROR_TIMEOUT);
+  sender.Send(kEnd);
+  for (const char* record : {"BRAVO::BOB", "", "Later", "the text"}) sender.Send(record);
+  sender.Send(kEnd);
+  const auto final = sender.ReadStatus();
+  ASSERT_TRUE(final);
+  EXPECT_TRUE(final->success()) << "the message is safe in the queue";
+  platform::fault::Clear();
+  EXPECT_TRUE(events_.Has(EVT_DELIVERY_FAILED, "bob"));
+  EXPECT_EQ(s_->Messages("bob"), Names{});
+  ASSERT_EQ(s_->QueueFiles().size(), 1u);
+  s_->Drain();
+  const std::string message = OnlyMessage("bob");
+  EXPECT_EQ(HeaderValue(message, "From"), "ALPHA::SMITH  (Jo Smith)");
+  EXPECT_EQ(HeaderValue(message, "Subject"), "Later");
+  EXPECT_EQ(message.substr(message.find("\r\n\r\n") + 4), "the text\r\n");
+  EXPECT_EQ(s_->QueueFiles(), Names{});
 }
 
 // Random record streams from random senders: whatever they send, the receiver

@@ -60,6 +60,7 @@ class CrashRoad : public ::testing::Test {
     if (!alpha_) return;
     alpha_->StopService();
     bravo_->StopService();
+    EXPECT_EQ(alpha_->SanitizerReport() + bravo_->SanitizerReport(), "");
   }
   std::string Logs() const { return alpha_->Log() + bravo_->Log(); }
 

@@ -52,6 +52,7 @@ TEST(DecnetNodes, TwoServicesLoopBothWaysAndComeBackAfterARestart) {
   ExpectLoop(alpha, "BRAVO", "1.2 (BRAVO)");
   EXPECT_EQ(bravo.StopService(), 0) << bravo.Log();
   EXPECT_EQ(alpha.StopService(), 0) << alpha.Log();
+  EXPECT_EQ(alpha.SanitizerReport() + bravo.SanitizerReport(), "");
 }
 
 }  // namespace

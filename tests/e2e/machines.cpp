@@ -251,6 +251,14 @@ void Machine::KillService() {
 
 std::string Machine::Log() const { return "---- " + name() + " ----\n" + ReadFile(Path("service.log")); }
 
+std::string Machine::SanitizerReport() const {
+  std::istringstream log(ReadFile(Path("service.log")));
+  for (std::string line; std::getline(log, line);) {
+    if (line.find("Sanitizer") != std::string::npos || line.find("runtime error:") != std::string::npos) return line;
+  }
+  return {};
+}
+
 RunResult Machine::Run(const std::string& program, const std::vector<std::string>& args, uid_t uid,
                        milliseconds limit) {
   const std::string out = Path("run.out");

@@ -70,6 +70,8 @@ class Machine {
   bool ServiceRunning() const { return service_ > 0; }
   // The service's output (its event log in the foreground) over all its runs.
   std::string Log() const;
+  // The first line of that output in which a sanitizer reports a fault; "" when none.
+  std::string SanitizerReport() const;
 
   // Runs a program with this machine's root, as `uid` (0: as the caller); bounded.
   RunResult Run(const std::string& program, const std::vector<std::string>& args, uid_t uid = 0,

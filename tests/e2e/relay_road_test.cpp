@@ -75,6 +75,13 @@ class RelayRoad : public ::testing::Test {
   void SetUp() override {
     if (::geteuid() != 0) GTEST_SKIP() << "the services deliver as ann and carol, which needs root";
   }
+  void TearDown() override {
+    if (!lan_) return;
+    for (const auto& m : lan_->machines) {
+      m->StopService();
+      EXPECT_EQ(m->SanitizerReport(), "") << m->name();
+    }
+  }
 
   std::unique_ptr<ThreeNodeLan> lan_;
 };

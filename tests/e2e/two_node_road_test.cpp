@@ -46,6 +46,7 @@ class TwoNodeRoad : public ::testing::Test {
     if (!alpha_) return;
     EXPECT_EQ(bravo_->StopService(), 0) << Logs();
     EXPECT_EQ(alpha_->StopService(), 0) << Logs();
+    EXPECT_EQ(alpha_->SanitizerReport() + bravo_->SanitizerReport(), "");
   }
   std::string Logs() const { return alpha_->Log() + bravo_->Log(); }
 

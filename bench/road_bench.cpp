@@ -28,8 +28,8 @@ struct Road {
   std::unique_ptr<Machine> alpha, bravo;
   bool Start() {
     const uint16_t port = FreePort(SOCK_STREAM);
-    alpha = std::make_unique<Machine>(MachineSpec{TestNodes()[0], "multinet-tcp-listen", port, port, {}});
-    bravo = std::make_unique<Machine>(MachineSpec{TestNodes()[1], "multinet-tcp-connect", port, port, {}});
+    alpha = std::make_unique<Machine>(MachinePlan{TestNodes()[0], "multinet-tcp-listen", port, port, {}});
+    bravo = std::make_unique<Machine>(MachinePlan{TestNodes()[1], "multinet-tcp-connect", port, port, {}});
     if (!alpha->error().empty() || !bravo->error().empty()) {
       std::fprintf(stderr, "road_bench: %s%s\n", alpha->error().c_str(), bravo->error().c_str());
       return false;

@@ -41,9 +41,9 @@ class CrashRoad : public ::testing::Test {
     ASSERT_NE(port, 0);
     // ALPHA connects, so that a restarted ALPHA has its circuit back at once, without
     // waiting out the connecting side's back-off.
-    alpha_ = std::make_unique<Machine>(MachineSpec{
+    alpha_ = std::make_unique<Machine>(MachinePlan{
         TestNodes()[0], "multinet-tcp-connect", port, port, {{"SendThreadLimit", kSendLinks}, {"SenderRetryDelta", 60000}}});
-    bravo_ = std::make_unique<Machine>(MachineSpec{TestNodes()[1], "multinet-tcp-listen", port, port, {}});
+    bravo_ = std::make_unique<Machine>(MachinePlan{TestNodes()[1], "multinet-tcp-listen", port, port, {}});
     ASSERT_EQ(alpha_->error() + bravo_->error(), "");
     ASSERT_TRUE(alpha_->AddUser("ann", kAnn, "Ann Example"));
     ASSERT_TRUE(bravo_->AddUser("bob", kBob, "Bob Example"));

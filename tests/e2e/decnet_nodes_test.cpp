@@ -14,7 +14,7 @@ namespace {
 using namespace pellam::e2e;
 using std::chrono::seconds;
 
-MachineSpec Spec(int node, const std::string& circuit, uint16_t port) {
+MachinePlan Plan(int node, const std::string& circuit, uint16_t port) {
   return {TestNodes()[node], circuit, port, port, {}};
 }
 
@@ -27,8 +27,8 @@ void ExpectLoop(Machine& from, const std::string& to, const std::string& target)
 TEST(DecnetNodes, TwoServicesLoopBothWaysAndComeBackAfterARestart) {
   const uint16_t port = FreePort(SOCK_STREAM);
   ASSERT_NE(port, 0);
-  Machine alpha(Spec(0, "multinet-tcp-listen", port));
-  Machine bravo(Spec(1, "multinet-tcp-connect", port));
+  Machine alpha(Plan(0, "multinet-tcp-listen", port));
+  Machine bravo(Plan(1, "multinet-tcp-connect", port));
   ASSERT_EQ(alpha.error() + bravo.error(), "");
   alpha.StartService();
   bravo.StartService();

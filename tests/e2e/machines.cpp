@@ -152,7 +152,7 @@ std::string Machine::PellncpPath() { return PELLNCP_PATH; }
 std::string Machine::PellpostPath() { return PELLPOST_PATH; }
 std::string Machine::PellregPath() { return PELLREG_PATH; }
 
-Machine::Machine(MachineSpec spec) : spec_(std::move(spec)) {
+Machine::Machine(MachinePlan plan) : plan_(std::move(plan)) {
   std::string tmpl = (fs::temp_directory_path() / "pellam-e2e-XXXXXX").string();
   if (::mkdtemp(tmpl.data()) == nullptr) {
     error_ = "mkdtemp failed";
@@ -172,15 +172,15 @@ Machine::Machine(MachineSpec spec) : spec_(std::move(spec)) {
       "[HKEY_LOCAL_MACHINE\\Software\\Corwent\\Pellam]\n"
       "\"MailQueuePath\"=\"" + Path("queue/") + "\"\n"
       "\"MailTempPath\"=\"" + Path("temp/") + "\"\n";
-  for (const auto& [value, number] : spec_.system_numbers) reg += "\"" + value + "\"=dword:" + Hex(number) + "\n";
+  for (const auto& [value, number] : plan_.system_numbers) reg += "\"" + value + "\"=dword:" + Hex(number) + "\n";
   reg += "\n[HKEY_LOCAL_MACHINE\\Software\\Corwent\\Pellam\\DECnet]\n"
-         "\"Address\"=\"" + spec_.node.address + "\"\n"
-         "\"Name\"=\"" + spec_.node.name + "\"\n"
-         "\"Circuit\"=\"" + spec_.circuit + "\"\n"
+         "\"Address\"=\"" + plan_.node.address + "\"\n"
+         "\"Name\"=\"" + plan_.node.name + "\"\n"
+         "\"Circuit\"=\"" + plan_.circuit + "\"\n"
          "\"RemoteHost\"=\"127.0.0.1\"\n"
          "\"LocalHost\"=\"127.0.0.1\"\n"
-         "\"RemotePort\"=dword:" + Hex(spec_.remote_port) + "\n"
-         "\"LocalPort\"=dword:" + Hex(spec_.local_port) + "\n\n"
+         "\"RemotePort\"=dword:" + Hex(plan_.remote_port) + "\n"
+         "\"LocalPort\"=dword:" + Hex(plan_.local_port) + "\n\n"
          "[HKEY_LOCAL_MACHINE\\Software\\Corwent\\Pellam\\DECnet\\Nodes]\n";
   for (const NodeName& n : TestNodes()) reg += "\"" + n.name + "\"=\"" + n.address + "\"\n";
   const std::string reg_file = Path("machine.reg");

@@ -36,7 +36,7 @@ struct NodeName {
 // ALPHA 1.1, BRAVO 1.2, CHARLY 1.3: the node database every machine of the tests knows.
 const std::vector<NodeName>& TestNodes();
 
-struct MachineSpec {
+struct MachinePlan {
   NodeName node;
   std::string circuit;  // the registry's Circuit value: "multinet-tcp-listen", ...
   uint16_t remote_port = 0, local_port = 0;
@@ -46,12 +46,12 @@ struct MachineSpec {
 
 class Machine {
  public:
-  explicit Machine(MachineSpec spec);
+  explicit Machine(MachinePlan plan);
   ~Machine();
   Machine(const Machine&) = delete;
   Machine& operator=(const Machine&) = delete;
 
-  const std::string& name() const { return spec_.node.name; }
+  const std::string& name() const { return plan_.node.name; }
   const std::string& root() const { return root_; }
   // `relative` below the root.
   std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
@@ -102,7 +102,7 @@ class Machine {
  private:
   uid_t UidOf(const std::string& user) const;
 
-  MachineSpec spec_;
+  MachinePlan plan_;
   std::string root_;
   std::string error_;
   std::vector<std::pair<std::string, uid_t>> users_;

@@ -38,9 +38,9 @@ class ThreeNodeLan {
     for (int i = 0; i < 3; ++i) ports.push_back(FreePort(SOCK_DGRAM));
     hub = std::make_unique<UdpHub>(ports);
     for (int i = 0; i < 3; ++i) {
-      MachineSpec spec{TestNodes()[i], "ethernet-udp", hub->port(), ports[i], {}};
-      if (i == 1) spec.system_numbers.emplace_back("MaximumHops", bravo_hops);
-      machines.push_back(std::make_unique<Machine>(spec));
+      MachinePlan plan{TestNodes()[i], "ethernet-udp", hub->port(), ports[i], {}};
+      if (i == 1) plan.system_numbers.emplace_back("MaximumHops", bravo_hops);
+      machines.push_back(std::make_unique<Machine>(plan));
     }
   }
   ~ThreeNodeLan() {

@@ -32,8 +32,8 @@ class TwoNodeRoad : public ::testing::Test {
     if (::geteuid() != 0) GTEST_SKIP() << "the services deliver as ann and bob, which needs root";
     const uint16_t port = FreePort(SOCK_STREAM);
     ASSERT_NE(port, 0);
-    alpha_ = std::make_unique<Machine>(MachineSpec{TestNodes()[0], "multinet-tcp-listen", port, port, {}});
-    bravo_ = std::make_unique<Machine>(MachineSpec{TestNodes()[1], "multinet-tcp-connect", port, port, {}});
+    alpha_ = std::make_unique<Machine>(MachinePlan{TestNodes()[0], "multinet-tcp-listen", port, port, {}});
+    bravo_ = std::make_unique<Machine>(MachinePlan{TestNodes()[1], "multinet-tcp-connect", port, port, {}});
     ASSERT_EQ(alpha_->error() + bravo_->error(), "");
     ASSERT_TRUE(alpha_->AddUser("ann", kAnn, "Ann Example"));
     ASSERT_TRUE(bravo_->AddUser("bob", kBob, "Bob Example"));

@@ -104,6 +104,7 @@ int RunService(bool foreground) {
   network.Start(settings.node, ncp::SocketDirectory());
   if (!network.local_name().empty()) settings.node = network.local_name();
   settings.network = network.node();
+  network.AwaitCircuit(std::chrono::seconds(10), g_stop);
   log.Write(EVT_SENDER_READY, " " PELLAM_VERSION " on " + settings.node, "", "");
   // The receiver stops before the node, so that its links end as aborts of its own.
   MailReceiver receiver(settings, log, MailReceiver::LimitsOf(settings.system));

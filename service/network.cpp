@@ -2,6 +2,8 @@
 // event naming its value; the node starts only from a configuration without one.
 #include "network.h"
 
+#include <thread>
+
 #include "decnet_config.h"
 #include "pellam.h"
 
@@ -27,6 +29,8 @@ void Network::Start(const std::string& computer_name, const std::string& socket_
       break;
     case DecnetSettings::State::kValid: {
       settings.config.identification = "Pellam V" PELLAM_VERSION;
+      point_to_point_ = settings.config.circuit.kind == decnet::CircuitKind::kMultinetTcpConnect ||
+                        settings.config.circuit.kind == decnet::CircuitKind::kMultinetTcpListen;
       std::string error;
       node_ = starter_(settings.config, &error);
       if (!node_) {
@@ -42,6 +46,14 @@ void Network::Start(const std::string& computer_name, const std::string& socket_
       log_, [this](const ncp::Request& request, const LineSink& write) { RunNcpRequest(request, context_, write); });
   context_.stop = &server_->stopping();
   server_->Start(socket_directory);
+}
+
+void Network::AwaitCircuit(std::chrono::milliseconds limit, const std::atomic<bool>& stop) const {
+  if (!node_ || !point_to_point_) return;
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (node_->Status().circuit.adjacent.value == 0 && !stop.load() && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 void Network::Stop() {

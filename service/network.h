@@ -4,6 +4,8 @@
 // the same either way.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +30,11 @@ class Network {
   // usable, and listens in `socket_directory`. Never fails: whatever does not come up
   // is logged and left off.
   void Start(const std::string& computer_name, const std::string& socket_directory);
+  // Waits until a point-to-point circuit has its adjacency, at most `limit`, or until
+  // `stop`. Nothing crosses such a circuit before that, and a first pass over the
+  // queue that met it still coming up would put every message off for a whole
+  // SenderRetryDelta. A LAN circuit sends at once, router or not: no wait.
+  void AwaitCircuit(std::chrono::milliseconds limit, const std::atomic<bool>& stop) const;
   // Closes the socket (waiting for its clients), then stops the node. Idempotent.
   void Stop();
 
@@ -39,6 +46,7 @@ class Network {
   const EventLog& log_;
   NodeStarter starter_;
   std::string local_name_;
+  bool point_to_point_ = false;
   std::unique_ptr<decnet::Node> node_;
   NcpContext context_;
   std::unique_ptr<ControlServer> server_;

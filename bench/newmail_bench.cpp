@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -25,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string g_root;
+int g_arrivals = 0;  // names are never used twice, across runs too
 
 void WriteMessage(const std::string& path) {
   std::ofstream(path, std::ios::binary) << "Received: by NODEA; Mon, 12 Jan 1995 10:00:30 GMT\r\n"
@@ -60,6 +62,7 @@ void BM_RenameToReport(benchmark::State& state) {
   shared.sendNewMail = [&] {
     std::lock_guard<std::mutex> lock(mutex);
     ++reports;
+    if (std::getenv("NEWMAIL_BENCH_TRACE")) std::fprintf(stderr, "report %d count %d\n", reports, shared.newMailCount);
     reported.notify_all();
   };
   shared.reportError = [](const char*, uint32_t) { return 1; };
@@ -68,9 +71,11 @@ void BM_RenameToReport(benchmark::State& state) {
     std::unique_lock<std::mutex> lock(mutex);
     return reported.wait_for(lock, std::chrono::seconds(5), [&] { return reports >= wanted; });
   };
-  if (!waitFor(1)) state.SkipWithError("no first report");
-  int n = 0;
+  const bool started = waitFor(1);
+  if (!started) state.SkipWithError("no first report");
+  int& n = g_arrivals;
   for (auto _ : state) {
+    if (!started) break;
     state.PauseTiming();
     const std::string staged = g_root + "/staged-" + std::to_string(state.range(0)) + "-" + std::to_string(n);
     char name[32];
@@ -79,7 +84,10 @@ void BM_RenameToReport(benchmark::State& state) {
     const int wanted = reports + 1;
     state.ResumeTiming();
     fs::rename(staged, dir + name);
-    if (!waitFor(wanted)) state.SkipWithError("no report");
+    if (!waitFor(wanted)) {
+      state.SkipWithError("no report");
+      break;
+    }
   }
   shared.stopEvent.Set();
   monitor.join();
@@ -94,7 +102,7 @@ void BM_RenameToReportFloor(benchmark::State& state) {
     state.SkipWithError("cannot watch");
     return;
   }
-  int n = 0;
+  int& n = g_arrivals;
   for (auto _ : state) {
     state.PauseTiming();
     const std::string staged = g_root + "/floor-" + std::to_string(state.range(0)) + "-" + std::to_string(n);
@@ -115,7 +123,10 @@ void BM_RenameToReportFloor(benchmark::State& state) {
     });
     fs::rename(staged, dir + name);
     waiter.join();
-    if (!seen) state.SkipWithError("no change seen");
+    if (!seen) {
+      state.SkipWithError("no change seen");
+      break;
+    }
   }
 }
 

@@ -31,7 +31,7 @@ TEST(CommandUi, NothingIsAskedWhileNothingChangesAndABurstCostsOneRefresh) {
   ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
   ProcessEvents();
   const int quiet = frame->commandUiUpdates();
-  WaitUntil([] { return false; }, 700);  // what a 250 ms timer would have refreshed twice
+  WaitUntil([] { return false; }, 700);  // a polling refresh would have run meanwhile
   EXPECT_EQ(frame->commandUiUpdates(), quiet) << "no refresh while nothing changed";
 
   for (int i = 0; i < 10; ++i) fw::CommandStateChanged();

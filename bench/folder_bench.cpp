@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
   fs::create_directories(runtime);
   fs::permissions(runtime, fs::perms::owner_all);
   setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);  // xcb under Xvfb for the X11 figures
   QApplication qt(argc, argv);
   pelldesk::InitClientResources();
   // The application object without its start-up: no windows, no settings, no monitor;

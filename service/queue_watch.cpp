@@ -1,44 +1,29 @@
-// inotify on the queue directory. Control files arrive by rename (IN_MOVED_TO); a file
-// written in place is seen when it is closed. The events themselves are only drained:
-// any of them means "scan the queue again".
+// The platform's change notification on the queue directory. Control files arrive by
+// rename; a file written in place is seen when it is closed. The changes themselves
+// are only drained: any of them means "scan the queue again".
 #include "queue_watch.h"
 
-#include <poll.h>
-#include <sys/inotify.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "platform/errors.h"
+#include "platform/events.h"
 
 namespace pellam::service {
 
-QueueWatch::~QueueWatch() {
-  if (notify_ >= 0) ::close(notify_);
-}
-
 uint32_t QueueWatch::Start(const std::string& queue) {
-  notify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (notify_ < 0) return platform::FromErrno(errno);
-  if (::inotify_add_watch(notify_, queue.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE | IN_CREATE) < 0) {
-    const uint32_t code = platform::FromErrno(errno, queue.c_str());
-    ::close(notify_);
-    notify_ = -1;
-    return code;
-  }
-  return 0;
+  return notify_.Open(queue, platform::kNotifyNameAdded | platform::kNotifyWritten);
 }
 
 QueueWatch::Wake QueueWatch::Wait(int stop_fd, int timeout_ms) {
-  pollfd fds[2] = {{stop_fd, POLLIN, 0}, {notify_, POLLIN, 0}};
-  const nfds_t count = notify_ >= 0 ? 2 : 1;
-  const int n = ::poll(fds, count, timeout_ms);
-  if (n == 0) return Wake::kTimeout;
-  if (n < 0) return Wake::kChange;  // interrupted by a signal: look again, and at the stop flag
-  if (fds[0].revents != 0) return Wake::kStop;
-  char buffer[4096];
-  while (::read(notify_, buffer, sizeof buffer) > 0) {
+  const int handles[2] = {stop_fd, notify_.handle()};
+  const uint32_t woken = platform::WaitForObjects(handles, notify_.IsOpen() ? 2 : 1, timeout_ms);
+  if (woken == platform::kWaitTimeout) return Wake::kTimeout;
+  // A stop descriptor that is no longer open can never be waited on again: that is a
+  // stop too, rather than a loop that wakes at once for ever.
+  if (woken == 0 || (woken == platform::kWaitFailed && platform::GetLastError() == ERROR_INVALID_HANDLE)) {
+    return Wake::kStop;
   }
+  // Another failed wait looks again, and at the stop flag; a notification whose
+  // directory went away stays quiet from now on and the rescan carries on alone.
+  if (woken == 1) notify_.Rearm();
   return Wake::kChange;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/change_notify.h"
+
 namespace pellam::service {
 
 class QueueWatch {
@@ -13,7 +15,6 @@ class QueueWatch {
   QueueWatch() = default;
   QueueWatch(const QueueWatch&) = delete;
   QueueWatch& operator=(const QueueWatch&) = delete;
-  ~QueueWatch();
 
   // Starts watching `queue`; 0 or the platform's code (the caller then relies on the
   // rescan alone).
@@ -26,7 +27,7 @@ class QueueWatch {
   Wake Wait(int stop_fd, int timeout_ms);
 
  private:
-  int notify_ = -1;
+  platform::ChangeNotification notify_;
 };
 
 }  // namespace pellam::service

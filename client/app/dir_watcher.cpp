@@ -15,10 +15,11 @@ uint32_t DirWatcher::Watch(const std::vector<std::string>& dirs, bool writes, Ha
   lost_ = false;
   alive_ = true;
   if (dirs.empty()) return 0;
-  if (const uint32_t code = watch_.Open(dirs.front(), writes)) return code;
+  const unsigned filter = platform::kNotifyFileName | (writes ? platform::kNotifyWritten : 0u);
+  if (const uint32_t code = watch_.Open(dirs.front(), filter)) return code;
   for (std::size_t i = 1; i < dirs.size(); ++i) watch_.Add(dirs[i]);  // one gone meanwhile is not watched
   handler_ = std::move(handler);
-  notifier_ = std::make_unique<QSocketNotifier>(watch_.fd(), QSocketNotifier::Read);
+  notifier_ = std::make_unique<QSocketNotifier>(watch_.handle(), QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &DirWatcher::OnSignalled);
   return 0;
 }

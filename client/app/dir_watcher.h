@@ -1,5 +1,5 @@
-// Directories watched from the user-interface thread: the change notification of the
-// new-mail monitor (change_watch.h), read when the event loop sees it signalled, and
+// Directories watched from the user-interface thread: the platform's change
+// notification (platform/change_notify.h), read when the event loop sees it signalled, and
 // handed to a handler with what changed. The open folder windows and the tree follow
 // the disk through it.
 #pragma once
@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "monitor/change_watch.h"
+#include "platform/change_notify.h"
 
 class QSocketNotifier;
 
 namespace pelldesk {
+
+using platform::DirChange;
 
 class DirWatcher : public QObject {
   Q_OBJECT
@@ -28,8 +30,8 @@ class DirWatcher : public QObject {
   DirWatcher();
   ~DirWatcher() override;
 
-  // Watches `dirs` (at least one) until Stop or the next Watch; `writes` as for
-  // ChangeWatch::Open. A directory that cannot be watched is skipped; 0 when the first
+  // Watches `dirs` (at least one) until Stop or the next Watch; with `writes`, a file
+  // written there and closed is a change too (a message copied in rather than moved). A directory that cannot be watched is skipped; 0 when the first
   // could be watched, else its status code (and nothing is watched).
   uint32_t Watch(const std::vector<std::string>& dirs, bool writes, Handler handler);
   void Stop();
@@ -39,7 +41,7 @@ class DirWatcher : public QObject {
   void OnSignalled();
   void Deliver();
 
-  ChangeWatch watch_;
+  platform::ChangeNotification watch_;
   std::unique_ptr<QSocketNotifier> notifier_;
   Handler handler_;
   std::vector<DirChange> pending_;

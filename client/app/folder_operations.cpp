@@ -10,6 +10,7 @@
 #include "app/mail_paths.h"
 #include "app/mailbox_listeners.h"
 #include "app/resource_ids.h"
+#include "framework/application.h"
 #include "framework/child_frame.h"
 #include "framework/doc_template.h"
 #include "framework/document.h"
@@ -85,12 +86,21 @@ bool CMailApp::OpenFolderWindow(const std::string& path) { return OpenDirectoryW
 bool CMailApp::OpenTreeWindow(const std::string& path) { return OpenDirectoryWindow(*this, treeTemplate_, path); }
 
 fw::Document* CMailApp::FindOpenDocument(const std::string& path) const {
-  fw::WaitCursor wait;
+  // No wait cursor: nothing here touches the disk, and a folder's load asks this for
+  // every message that arrives.
   const std::string resolved = Resolved(path);
   for (const auto& docTemplate : templates()) {
     if (fw::Document* doc = FindIn(docTemplate.get(), resolved)) return doc;
   }
   return nullptr;
+}
+
+std::vector<std::string> CMailApp::OpenDocumentPaths() const {
+  std::vector<std::string> paths;
+  for (const fw::Document* doc : AllDocuments()) {
+    if (!doc->pathName().empty()) paths.push_back(doc->pathName());
+  }
+  return paths;
 }
 
 bool CMailApp::ActivateDocumentWindow(fw::Document* document, bool refresh) {
@@ -201,6 +211,9 @@ void CMailApp::NotifyMessageMoved(const std::string& oldPath, const std::string&
   // Copies: a listener may close its document, and with it the strings it passed.
   const std::string from = oldPath;
   const std::string to = newPath;
+  folderEmptiness_.Forget(DirectoryOf(from));
+  folderEmptiness_.Forget(DirectoryOf(to));
+  fw::CommandStateChanged();  // Purge Deleted and the folder commands may change
   if (auto* message = dynamic_cast<MovedFileListener*>(FindIn(messageTemplate_, from))) {
     message->OnFileMoved(from, to, toDeleted);
   }
@@ -219,6 +232,8 @@ void CMailApp::NotifyMessageClosed(const std::string& path) {
 void CMailApp::NotifyFolderRemoved(const std::string& oldPath, const std::string& newPath, bool toDeleted) {
   const std::string from = Trimmed(oldPath);
   const std::string to = Trimmed(newPath);
+  folderEmptiness_.ForgetAll();  // the folder, its parent and the folder it went to
+  fw::CommandStateChanged();
   if (auto* folder = dynamic_cast<MovedFileListener*>(FindIn(folderTemplate_, from))) {
     folder->OnFileMoved(from, to, toDeleted);
   }

@@ -46,7 +46,7 @@ CMailApp::CMailApp()
       });
   OnCommand(
       kCmdPurgeDeleted, [this] { PurgeDeleted(); },
-      [this](fw::CommandState& state) { state.enabled = !IsFolderEmpty(DeletedFolderPath()); });
+      [this](fw::CommandState& state) { state.enabled = !folderEmptiness_.IsEmpty(DeletedFolderPath()); });
   OnCommand(kCmdFont, [this] { ChooseFont(); });
   OnCommand(kCmdSettings, [this] { ShowSettingsSheet(); });
 }

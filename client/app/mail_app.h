@@ -10,8 +10,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/folder_emptiness.h"
 #include "app/font_value.h"
+#include "app/mail_paths.h"
 #include "app/new_mail_sound.h"
 #include "framework/application.h"
 #include "monitor/monitor_thread.h"
@@ -70,6 +73,8 @@ class CMailApp : public fw::Application {
   void GetNewMailState(int* count, bool* newer) const;
 
   bool IsFolderEmpty(const std::string& path) const;
+  // The answer the enable rules share (app/folder_emptiness.h).
+  FolderEmptiness& folderEmptiness() { return folderEmptiness_; }
   std::string MainFolderPath() const { return mailDirectory_ + mainFolderName_ + "/"; }
   std::string NewFolderPath() const { return mailDirectory_ + newFolderName_ + "/"; }
   std::string DeletedFolderPath() const { return mailDirectory_ + deletedFolderName_ + "/"; }
@@ -121,6 +126,8 @@ class CMailApp : public fw::Application {
   bool OpenFolderWindow(const std::string& path);
   bool OpenTreeWindow(const std::string& path);
   fw::Document* FindOpenDocument(const std::string& path) const;
+  // The path of every open document, as FindOpenDocument compares them.
+  std::vector<std::string> OpenDocumentPaths() const;
   bool ActivateDocumentWindow(fw::Document* document, bool refresh);
   int DeleteMessage(const std::string& path, bool askToContinue);
   // `folderName` is relative to the mail directory ("work/projects"); empty: "main".
@@ -176,6 +183,7 @@ class CMailApp : public fw::Application {
   FontState fontState_ = FontState::Default;
   std::unique_ptr<SoundSink> soundSink_;
   std::string lastDestination_;
+  FolderEmptiness folderEmptiness_{[](const std::string& path) { return pelldesk::IsFolderEmpty(path); }};
 };
 
 }  // namespace pelldesk

@@ -3,11 +3,14 @@
 #include "folder/dir_doc.h"
 
 #include <algorithm>
+#include <cctype>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "app/dest_folder_dlg.h"
 #include "app/dir_watcher.h"
 #include "app/mail_app.h"
+#include "app/mail_paths.h"
 #include "app/resource_ids.h"
 #include "folder/entry_reader.h"
 #include "framework/message_box.h"
@@ -75,18 +78,35 @@ bool CDirDoc::OnSaveDocument(const std::string&) { return false; }
 
 void CDirDoc::DeleteContents() { entries_.clear(); }
 
+namespace {
+
+// Letter case folded as the open-document search compares paths.
+std::string Folded(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
 bool CDirDoc::Load() {
   fw::WaitCursor wait;
   entries_.clear();
-  emptyCheckedAt_.reset();
+  FolderChanged();
   CMailApp& app = CMailApp::Get();
+  // The windows open on this folder's files, asked once for the whole listing rather
+  // than once per entry: a folder of thousands of messages has a handful open.
+  std::unordered_set<std::string> open;
+  const std::string folded = Folded(folderPath_);
+  for (const std::string& path : app.OpenDocumentPaths()) {
+    std::string name = Folded(path);
+    if (name.compare(0, folded.size(), folded) == 0) open.insert(name.substr(folded.size()));
+  }
   const std::string pattern = folderPath_ + "*.mai";
   platform::FindData data{};
   platform::FindHandle search = platform::FindFirstFile(pattern.c_str(), &data);
   if (search != nullptr) {
     do {
-      const bool open = app.FindOpenDocument(folderPath_ + data.name) != nullptr;
-      entries_.push_back(NewListedEntry(data.name, open));
+      entries_.push_back(NewListedEntry(data.name, !open.empty() && open.count(Folded(data.name)) != 0));
     } while (platform::FindNextFile(search, &data));
   }
   const uint32_t error = platform::GetLastError();
@@ -153,7 +173,7 @@ void CDirDoc::ApplyChanges(const std::vector<DirChange>& changes) {
   if (changedEntries_.empty()) return;
   std::sort(changedEntries_.begin(), changedEntries_.end());
   changedEntries_.erase(std::unique(changedEntries_.begin(), changedEntries_.end()), changedEntries_.end());
-  emptyCheckedAt_.reset();
+  FolderChanged();
   UpdateAllViews(nullptr, kHintEntriesChanged);
 }
 
@@ -185,7 +205,7 @@ int CDirDoc::IndexOf(const std::string& path) const {
 void CDirDoc::MarkEntryMoved(const std::string& oldPath, const std::string&, bool toDeleted) {
   const int index = IndexOf(oldPath);
   if (index >= 0) entries_[static_cast<std::size_t>(index)].state = toDeleted ? kEntryDeleted : kEntryMoved;
-  emptyCheckedAt_.reset();
+  FolderChanged();
   UpdateAllViews(nullptr, index + 1);
 }
 
@@ -228,16 +248,12 @@ void CDirDoc::OnCloseDocument() {
 }
 
 bool CDirDoc::FolderIsEmpty() const {
-  // Three enable rules ask this on every refresh of the menus (four times a second),
-  // and each answer lists the whole directory: 6 ms for 9999 messages. One listing
-  // serves a whole refresh; a load or a move listed here asks again.
-  constexpr auto kLifetime = std::chrono::milliseconds(100);
-  const auto now = std::chrono::steady_clock::now();
-  if (!emptyCheckedAt_ || now - *emptyCheckedAt_ > kLifetime) {
-    empty_ = CMailApp::Get().IsFolderEmpty(folderPath_);
-    emptyCheckedAt_ = now;
-  }
-  return empty_;
+  return fw::Application::Instance() != nullptr ? CMailApp::Get().folderEmptiness().IsEmpty(folderPath_)
+                                                : IsFolderEmpty(folderPath_);
+}
+
+void CDirDoc::FolderChanged() {
+  if (fw::Application::Instance() != nullptr) CMailApp::Get().folderEmptiness().Forget(folderPath_);
 }
 
 void CDirDoc::DeleteFolder() {

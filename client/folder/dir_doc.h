@@ -13,12 +13,14 @@
 #include <vector>
 
 #include "app/mailbox_listeners.h"
-#include "monitor/change_watch.h"
+#include "platform/change_notify.h"
 #include "folder/folder_kind.h"
 #include "folder/message_entry.h"
 #include "framework/document.h"
 
 namespace pelldesk {
+
+using platform::DirChange;
 
 class DirWatcher;
 
@@ -76,8 +78,10 @@ class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntr
   // search failed, with what was listed until then kept.
   bool Load();
   int IndexOf(const std::string& path) const;
-  // IsFolderEmpty of the folder, listed at most once per refresh of the menus.
+  // IsFolderEmpty of the folder, as the enable rules share it; FolderChanged tells
+  // them the folder changed.
   bool FolderIsEmpty() const;
+  void FolderChanged();
   // What DeleteFolder, Delete Contents and Move Contents would do on which file.
   template <typename Operation>
   void ForEachLiveEntry(Operation operation);
@@ -91,8 +95,6 @@ class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntr
   bool closing_ = false;
   // Set when the folder operations report the removal this document's close asked for.
   bool removedByOwnClose_ = false;
-  mutable std::optional<std::chrono::steady_clock::time_point> emptyCheckedAt_;
-  mutable bool empty_ = false;
 };
 
 }  // namespace pelldesk

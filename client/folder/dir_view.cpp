@@ -24,6 +24,7 @@
 #include "folder/dir_printing.h"
 #include "folder/dir_search.h"
 #include "folder/find_dialog.h"
+#include "framework/application.h"
 #include "framework/commands.h"
 #include "framework/message_box.h"
 #include "framework/text.h"
@@ -180,6 +181,7 @@ void CDirView::Select(int index) {
   selectedPath_.clear();
   if (const CDirDoc* doc = dirDoc()) doc->GetEntryPath(index, &selectedPath_);
   if (index >= 0) RepaintRow(index);
+  fw::CommandStateChanged();  // the commands on the selected entry follow it
 }
 
 std::string CDirView::SelectedLivePath() const {

@@ -71,6 +71,10 @@ Application::~Application() {
 
 Application* Application::Instance() { return instance; }
 
+void CommandStateChanged() {
+  if (instance != nullptr && instance->mainFrame() != nullptr) instance->mainFrame()->RequestCommandUiUpdate();
+}
+
 QWidget* Application::mainWindow() const { return main_frame_; }
 
 int Application::ExitInstance() { return 0; }

@@ -19,6 +19,11 @@ class DocTemplate;
 class Document;
 class MdiFrame;
 
+// Something a command's enable, check or pane state depends on has changed (a
+// document, a selection, the mailbox): the main frame refreshes its actions and panes
+// once the current event is handled. Cheap; callable with no application or frame.
+void CommandStateChanged();
+
 class Application : public CommandTarget {
  public:
   // `app_name` captions message boxes; the profile lives under

@@ -58,12 +58,19 @@ void Document::RemoveView(View* view) {
   if (views_.empty() && !closing_ && template_ != nullptr) OnCloseDocument();
 }
 
+void Document::SetModifiedFlag(bool modified) {
+  if (modified == modified_) return;
+  modified_ = modified;
+  CommandStateChanged();  // the MOD pane, Save
+}
+
 void Document::UpdateAllViews(View* sender, long hint, const std::string* text) {
   // A copy: an update may close a view.
   std::vector<View*> views = views_;
   for (View* view : views) {
     if (view != sender) view->OnUpdate(sender, hint, text);
   }
+  CommandStateChanged();
 }
 
 bool Document::OnNewDocument() {

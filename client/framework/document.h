@@ -29,7 +29,7 @@ class Document : public CommandTarget {
   virtual void SetTitle(const std::string& title);
 
   bool IsModified() const { return modified_; }
-  void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+  void SetModifiedFlag(bool modified = true);
 
   DocTemplate* docTemplate() const { return template_; }
   const std::vector<View*>& views() const { return views_; }

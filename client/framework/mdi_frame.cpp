@@ -2,6 +2,9 @@
 #include "framework/mdi_frame.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QCloseEvent>
 #include <QLayout>
 #include <QMdiArea>
@@ -58,10 +61,12 @@ MdiFrame::MdiFrame(Application& app, const UiResources& resources, int default_m
                                                                   : default_menu_);
     UpdateCommandUi();
   });
-  // In place of idle-time updates: tool-bar buttons and panes follow within a moment.
-  update_timer_.setInterval(250);
-  connect(&update_timer_, &QTimer::timeout, this, &MdiFrame::UpdateCommandUi);
-  update_timer_.start();
+  // In place of idle-time updates: the states follow the changes they depend on.
+  connect(qApp, &QApplication::focusChanged, this, &MdiFrame::RequestCommandUiUpdate);
+  if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+    connect(clipboard, &QClipboard::dataChanged, this, &MdiFrame::RequestCommandUiUpdate);
+  }
+  qApp->installEventFilter(this);  // the lock keys, wherever the focus is
 
   auto bar_toggle = [this](int bar_id) {
     OnCommand(
@@ -93,7 +98,7 @@ MdiFrame::~MdiFrame() { Destroy(); }
 void MdiFrame::Destroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  update_timer_.stop();
+  if (qApp != nullptr) qApp->removeEventFilter(this);
   OnDestroy();
 }
 
@@ -106,6 +111,32 @@ void MdiFrame::closeEvent(QCloseEvent* event) {
   Destroy();
   event->accept();
   app_.OnMainFrameClosed(this);
+}
+
+void MdiFrame::changeEvent(QEvent* event) {
+  // Lock keys pressed in another program show when the user comes back.
+  if (event->type() == QEvent::ActivationChange) RequestCommandUiUpdate();
+  QMainWindow::changeEvent(event);
+}
+
+bool MdiFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyRelease) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock) RequestCommandUiUpdate();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MdiFrame::RequestCommandUiUpdate() {
+  if (update_requested_ || destroyed_) return;
+  update_requested_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        update_requested_ = false;
+        if (!destroyed_) UpdateCommandUi();
+      },
+      Qt::QueuedConnection);
 }
 
 std::vector<CommandTarget*> MdiFrame::Chain() const {
@@ -273,6 +304,7 @@ void MdiFrame::SendToDescendants(int id) {
 }
 
 void MdiFrame::UpdateCommandUi() {
+  ++command_ui_updates_;
   for (auto& [id, action] : actions_) {
     CommandState state = router_.State(id);
     action->setEnabled(state.enabled);
@@ -349,6 +381,11 @@ void MdiFrame::SetPaneText(int id, const std::string& text) {
   }
   CommandState state = router_.State(id);
   it->second.label->setText(state.enabled ? ToQt(text) : QString());
+}
+
+void MdiFrame::PaintPaneNow(int id) {
+  auto it = panes_.find(id);
+  if (it != panes_.end() && it->second.label->isVisible()) it->second.label->repaint();
 }
 
 std::string MdiFrame::PaneText(int id) const {

@@ -1,14 +1,15 @@
 // The main frame of a multiple-document application: the MDI area with its child
 // frames, the menu of the active window's kind, the actions of every command with their
 // accelerators, tool bars and the status bar with its indicator panes. It owns the
-// command router and refreshes every action's and pane's state from it (on a short
-// timer, when the active window changes and before a menu opens), so no window sets
-// enable or check states itself.
+// command router and refreshes every action's and pane's state from it whenever
+// something they depend on changes (the active window, the focus, a command run, a
+// document or a view's selection changed, a lock key, the clipboard) and before a menu
+// opens, so no window sets enable or check states itself, and nothing is asked while
+// nothing changes.
 #pragma once
 
 #include <QLabel>
 #include <QMainWindow>
-#include <QTimer>
 
 #include <map>
 #include <string>
@@ -56,6 +57,11 @@ class MdiFrame : public QMainWindow, public CommandTarget {
 
   // Refreshes every action and pane from the router.
   void UpdateCommandUi();
+  // Refreshes them once the current event is handled: any number of requests made
+  // meanwhile cost one refresh.
+  void RequestCommandUiUpdate();
+  // How many refreshes ran (for tests).
+  int commandUiUpdates() const { return command_ui_updates_; }
 
   // The tool bar with the given buttons (0 is a gap) and images cut from `strip`, one
   // `image_size` picture per button; null when the strip does not hold them all.
@@ -64,6 +70,8 @@ class MdiFrame : public QMainWindow, public CommandTarget {
   // The status bar's panes, left to right; false when the list is empty.
   bool SetIndicators(const std::vector<Indicator>& indicators);
   void SetPaneText(int id, const std::string& text);
+  // Paints the pane at once, before anything else the caller does (a sound that blocks).
+  void PaintPaneNow(int id);
   // The text a pane shows now ("" while its rule has it disabled).
   std::string PaneText(int id) const;
 
@@ -77,6 +85,8 @@ class MdiFrame : public QMainWindow, public CommandTarget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct Pane {
@@ -93,7 +103,8 @@ class MdiFrame : public QMainWindow, public CommandTarget {
   Application& app_;
   QMdiArea* mdi_;
   CommandRouter router_;
-  QTimer update_timer_;
+  bool update_requested_ = false;
+  int command_ui_updates_ = 0;
   std::map<int, QAction*> actions_;
   std::map<int, std::vector<QMenu*>> menus_;
   std::vector<QAction*> window_list_;

@@ -1,5 +1,6 @@
 // The wait cursor for operations that touch the disk: shown while an instance lives.
-// Instances nest; only the user-interface thread changes the cursor.
+// Instances nest, and only the outermost one changes the cursor (once on, once off);
+// only the user-interface thread changes it.
 #pragma once
 
 namespace fw {
@@ -13,6 +14,9 @@ class WaitCursor {
 
   // Ends the wait early (the destructor then does nothing).
   void Restore();
+
+  // How many instances are live on the user-interface thread.
+  static int Depth();
 
  private:
   bool shown_ = false;

@@ -16,7 +16,7 @@ bool IsKeyboardLockOn(KeyboardLock lock) {
   auto* x11 = qApp != nullptr ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   Display* display = x11 != nullptr ? x11->display() : nullptr;
   if (display == nullptr) return false;
-  // The atoms are looked up once: the panes ask several times a second.
+  // The atoms are looked up once: the panes ask at every refresh of the commands.
   static const char* const names[] = {"Caps Lock", "Num Lock", "Scroll Lock"};
   static Atom atoms[3] = {0, 0, 0};
   Atom& atom = atoms[static_cast<int>(lock)];

@@ -125,6 +125,9 @@ void CMainFrame::OnNewMail() {
   if (count != shownCount_) {
     shownCount_ = count;
     SetPaneText(kPaneNewMail, NewMailPaneText(count));
+    // On the screen before the sound: the sound is synchronous, and the beeps that
+    // stand in for a missing sound device take a quarter of a second.
+    PaintPaneNow(kPaneNewMail);
   }
   // Synchronous: the monitor, waiting for this command, waits for the sound too.
   if (newer) mailApp_.PlayNewMailSound();

@@ -11,6 +11,7 @@
 #include "app/mail_app.h"
 #include "app/not_found.h"
 #include "app/resource_ids.h"
+#include "framework/application.h"
 #include "framework/commands.h"
 #include "message/message_text.h"
 #include "message/msg_doc.h"
@@ -27,6 +28,15 @@ CMsgView::CMsgView() : defaultFont_(font()) {
   connect(textDocument(), &QTextDocument::undoCommandAdded, this, [this] {
     if (writing_) return;
     if (fw::Document* doc = fw::View::document()) doc->SetModifiedFlag(true);
+  });
+  // Undo, Cut, Copy, Select All and Find follow the text and its selection.
+  connect(this, &QPlainTextEdit::selectionChanged, this, &fw::CommandStateChanged);
+  connect(this, &QPlainTextEdit::undoAvailable, this, &fw::CommandStateChanged);
+  connect(textDocument(), &QTextDocument::contentsChanged, this, [this] {
+    // Empty or not is all the rules ask: a keystroke in a long text costs nothing more.
+    if (textDocument()->isEmpty() == wasEmpty_) return;
+    wasEmpty_ = !wasEmpty_;
+    fw::CommandStateChanged();
   });
   RegisterCommands();
 }
@@ -88,16 +98,20 @@ void CMsgView::ApplyDisplayFont() {
 
 void CMsgView::OnUpdate(fw::View* sender, long hint, const std::string* text) {
   CMsgDoc* doc = msgDoc();
-  if (doc != nullptr && doc->mode != MsgMode::Read) {
-    const std::string form =
-        CompositionText(doc->from, doc->to, doc->cc, doc->subject, text != nullptr ? *text : std::string());
-    ReplaceWholeText(form);
-    // A new message or a forward waits for its addressees after "To: "; a reply
-    // waits at the end of its quoted text.
-    const std::size_t caret = doc->to.empty() ? EndOfLine(form, 1) : form.size();
-    SelectOffsets(caret, caret);
-  }
+  if (doc != nullptr && doc->mode != MsgMode::Read) WriteCompositionForm(text);
   fw::View::OnUpdate(sender, hint, text);
+}
+
+void CMsgView::WriteCompositionForm(const std::string* body) {
+  const CMsgDoc* doc = msgDoc();
+  if (doc == nullptr) return;
+  const std::string form =
+      CompositionText(doc->from, doc->to, doc->cc, doc->subject, body != nullptr ? *body : std::string());
+  ReplaceWholeText(form);
+  // A new message or a forward waits for its addressees after "To: "; a reply waits
+  // at the end of its quoted text.
+  const std::size_t caret = doc->to.empty() ? EndOfLine(form, 1) : form.size();
+  SelectOffsets(caret, caret);
 }
 
 void CMsgView::ReplaceWholeText(std::string_view bytes) {

@@ -27,10 +27,12 @@ class CMsgView : public QPlainTextEdit, public fw::View, public MsgTextView {
 
   // Read-only for READ documents, the display font, then the first update.
   void OnInitialUpdate() override;
-  // WriteCompositionForm: a composition's form with `text` (or nothing) as its body,
-  // the caret after "To: " while there are no addressees, else at the end. A READ
-  // window keeps its file's text.
+  // The document's update: a composition's form is written anew (WriteCompositionForm);
+  // a READ window keeps its file's text.
   void OnUpdate(fw::View* sender, long hint, const std::string* text) override;
+  // A composition's form with `body` (or nothing) as its body, the caret after "To: "
+  // while there are no addressees, else at the end.
+  void WriteCompositionForm(const std::string* body);
 
   void SetText(std::string_view bytes) override;
   bool LockText(const char** text, int32_t* length) override;
@@ -60,6 +62,7 @@ class CMsgView : public QPlainTextEdit, public fw::View, public MsgTextView {
   void FindAgain();
 
   QFont defaultFont_;
+  bool wasEmpty_ = true;  // the text was empty when the commands last heard of it
   bool writing_ = false;  // text put in by the program, not typed
   std::string locked_;
   int locks_ = 0;

@@ -1,13 +1,8 @@
-// The monitor loop: watch, scan, report, wait; while "new" is missing, wait for it.
+// The monitor loop: watch, count, report, wait; while "new" is missing, wait for it.
 #include "monitor/new_mail_monitor.h"
 
-#include <poll.h>
-#include <sys/stat.h>
-
-#include <cerrno>
-
-#include "monitor/change_watch.h"
 #include "platform/errors.h"
+#include "platform/file_time.h"
 #include "platform/find.h"
 
 namespace pelldesk {
@@ -15,32 +10,31 @@ namespace {
 
 enum class Wake { Change, Stop, Timeout, Failed };
 
-// Waits for the change notification (when `change_fd` is not -1) or the stop event;
+// Waits for the change notification (when `change` is not -1) or the stop event;
 // `timeout_ms` -1 waits without limit. The stop event wins when both are signalled.
-Wake WaitForChangeOrStop(int change_fd, int stop_fd, int timeout_ms) {
-  pollfd fds[2] = {{stop_fd, POLLIN, 0}, {change_fd, POLLIN, 0}};
-  const nfds_t count = change_fd >= 0 ? 2 : 1;
-  for (;;) {
-    int n = poll(fds, count, timeout_ms);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      platform::FailWithErrno();
-      return Wake::Failed;
-    }
-    if (n == 0) return Wake::Timeout;
-    if ((fds[0].revents & POLLIN) != 0) return Wake::Stop;
-    if (count == 2 && (fds[1].revents & POLLIN) != 0) return Wake::Change;
-    platform::Fail(ERROR_INVALID_HANDLE);  // POLLERR or POLLNVAL
-    return Wake::Failed;
+Wake WaitForChangeOrStop(int change, const platform::Event& stop, int timeout_ms) {
+  const int handles[2] = {stop.handle(), change};
+  switch (platform::WaitForObjects(handles, change >= 0 ? 2 : 1, timeout_ms)) {
+    case 0: return Wake::Stop;
+    case 1: return Wake::Change;
+    case platform::kWaitTimeout: return Wake::Timeout;
+    default: return Wake::Failed;
   }
 }
 
-int64_t LastWriteTime(const std::string& path, const platform::FindData& data) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) == 0) {
-    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+// Nanoseconds, not the listing's seconds: two arrivals within one second must still
+// tell the later one. A file gone since the listing keeps the listing's seconds.
+int64_t LastWriteTime(const std::string& path, int64_t listed_seconds) {
+  int64_t written = 0;
+  if (platform::GetLastWriteTime(path.c_str(), &written) == 0) return written;
+  return listed_seconds * 1000000000;
+}
+
+void NoteTime(FolderScan* scan, int64_t written) {
+  if (written > scan->newest) {
+    scan->newer = true;
+    scan->newest = written;
   }
-  return data.modified * 1000000000;  // gone since the listing: the listing's seconds
 }
 
 // "/home/u/mail/new/" gives "/home/u/mail".
@@ -55,34 +49,61 @@ std::string ParentDirectory(const std::string& dir) {
 }  // namespace
 
 FolderScan ScanNewFolder(const std::string& dir, int64_t newest) {
+  NewFolderCount folder;
+  return folder.Rescan(dir, newest);
+}
+
+FolderScan NewFolderCount::Rescan(const std::string& dir, int64_t newest) {
+  files_.clear();
   FolderScan scan;
   scan.newest = newest;
   platform::FindData data{};
   platform::FindHandle handle = platform::FindFirstFile((dir + "*.mai").c_str(), &data);
   if (handle == nullptr) return scan;
   do {
-    ++scan.count;
-    // Nanoseconds, not the listing's seconds: two arrivals within one second must
-    // still tell the later one.
-    int64_t written = LastWriteTime(dir + data.name, data);
-    if (written > scan.newest) {
-      scan.newer = true;
-      scan.newest = written;
-    }
+    const int64_t written = LastWriteTime(dir + data.name, data.modified);
+    files_[data.name] = written;
+    NoteTime(&scan, written);
   } while (platform::FindNextFile(handle, &data));
   platform::FindClose(handle);
+  scan.count = count();
+  return scan;
+}
+
+FolderScan NewFolderCount::Apply(const std::string& dir, const std::vector<platform::DirChange>& changes,
+                                 int64_t newest) {
+  FolderScan scan;
+  scan.newest = newest;
+  for (const platform::DirChange& change : changes) {
+    if (!platform::MatchName("*.mai", change.name.c_str())) continue;
+    int64_t written = 0;
+    // A name that came may have gone again by now: what is on disk decides.
+    if (change.present && platform::GetLastWriteTime((dir + change.name).c_str(), &written) == 0) {
+      files_[change.name] = written;
+      NoteTime(&scan, written);
+    } else if (!change.present || platform::GetLastError() == ERROR_FILE_NOT_FOUND ||
+               platform::GetLastError() == ERROR_PATH_NOT_FOUND) {
+      files_.erase(change.name);
+    } else {
+      files_.try_emplace(change.name, 0);  // there, but its time cannot be read: counted, never newer
+    }
+  }
+  scan.count = count();
   return scan;
 }
 
 uint32_t NewMailMonitor(MonitorShared& shared) {
   const std::string dir = shared.newFolderPath;
-  ChangeWatch change;
+  platform::ChangeNotification change;
   // While "new" does not exist, the mail directory is watched for it to appear, so
   // that a first message shows as soon as any other; the retry interval only bounds
   // the wait when the mail directory cannot be watched either.
-  ChangeWatch parent;
+  platform::ChangeNotification parent;
+  NewFolderCount folder;
+  std::vector<platform::DirChange> changes;
   unsigned retry_delay = 0;
   bool stop = false;
+  bool listed = false;  // the count stands for the folder as the watch has seen it
   uint32_t error = 0;
   while (!stop) {
     error = 0;
@@ -92,7 +113,7 @@ uint32_t NewMailMonitor(MonitorShared& shared) {
         retry_delay = 0;
         continue;
       }
-      Wake wake = WaitForChangeOrStop(parent.IsOpen() ? parent.fd() : -1, shared.stopEvent.fd(),
+      Wake wake = WaitForChangeOrStop(parent.IsOpen() ? parent.handle() : -1, shared.stopEvent,
                                       static_cast<int>(retry_delay));
       if (wake == Wake::Failed) {
         error = platform::GetLastError();
@@ -114,13 +135,20 @@ uint32_t NewMailMonitor(MonitorShared& shared) {
         break;
       }
       parent.Close();
+      listed = false;
     }
-    // Re-armed before the scan rather than after it: a file that arrives while the
-    // folder is being counted then wakes the next pass instead of being missed.
-    const bool alive = change.Rearm();
-    const uint32_t rearm_error = alive ? 0 : platform::GetLastError();
+    // The changes are taken before the folder is looked at rather than after: a file
+    // that arrives meanwhile then wakes the next pass instead of being missed.
+    changes.clear();
+    bool lost = false;
+    const bool alive = change.ReadChanges(&changes, &lost);
+    const uint32_t read_error = alive ? 0 : platform::GetLastError();
 
-    FolderScan scan = ScanNewFolder(dir, shared.newestArrival);
+    // Listed in full only when the watch is new, changes were dropped, or the watch
+    // died (the folder went away: the listing then finds it empty).
+    FolderScan scan = listed && alive && !lost ? folder.Apply(dir, changes, shared.newestArrival)
+                                               : folder.Rescan(dir, shared.newestArrival);
+    listed = true;
     shared.newerArrival = scan.newer;
     if (scan.count != shared.newMailCount || scan.newer) {
       shared.newMailCount = scan.count;
@@ -129,11 +157,11 @@ uint32_t NewMailMonitor(MonitorShared& shared) {
     }
 
     if (!alive) {
-      error = rearm_error;
+      error = read_error;
       change.Close();  // the next pass watches anew, or waits for "new" to come back
       continue;
     }
-    switch (WaitForChangeOrStop(change.fd(), shared.stopEvent.fd(), -1)) {
+    switch (WaitForChangeOrStop(change.handle(), shared.stopEvent, -1)) {
       case Wake::Change: continue;
       case Wake::Stop: stop = true; continue;
       default: error = platform::GetLastError(); break;

@@ -1,15 +1,20 @@
-// The new-mail monitor: a thread that watches the "new" folder, counts its "*.mai"
-// files after every change, and reports to the user-interface thread, synchronously,
-// whenever the count differs from the last report or a file later than any seen before
-// has arrived. While "new" does not exist it watches the mail directory for it (and
-// looks again at every retry interval, should that watch fail).
+// The new-mail monitor: a thread that watches the "new" folder, keeps the count of its
+// "*.mai" files up to date from the names each change notification reports (the folder
+// is listed in full only when the watch starts or the system dropped changes), and
+// reports to the user-interface thread, synchronously, whenever the count differs from
+// the last report or a file later than any seen before has arrived. While "new" does
+// not exist it watches the mail directory for it (and looks again at every retry
+// interval, should that watch fail).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
-#include "monitor/stop_event.h"
+#include "platform/change_notify.h"
+#include "platform/events.h"
 
 namespace pelldesk {
 
@@ -21,7 +26,7 @@ namespace pelldesk {
 struct MonitorShared {
   std::string newFolderPath;   // ends in "/"
   unsigned retryDelayMs = 60000;
-  StopEvent stopEvent;
+  platform::Event stopEvent;
   int newMailCount = -1;       // "*.mai" files seen by the last report
   int64_t newestArrival = 0;   // latest last-write time seen, nanoseconds since 1970
   bool newerArrival = false;   // the last scan found a file later than newestArrival was
@@ -41,6 +46,22 @@ struct FolderScan {
   bool newer = false;
 };
 FolderScan ScanNewFolder(const std::string& dir, int64_t newest);
+
+// The "*.mai" names of the folder with their last-write times, kept in step with the
+// changes the notification reports, so that one arrival costs one look at one file
+// whatever the folder holds.
+class NewFolderCount {
+ public:
+  // Lists `dir` in full, as a first scan of it (`newest` as for ScanNewFolder).
+  FolderScan Rescan(const std::string& dir, int64_t newest);
+  // Applies `changes` in order (other names are passed over): a name that came is
+  // looked at, one that went is forgotten.
+  FolderScan Apply(const std::string& dir, const std::vector<platform::DirChange>& changes, int64_t newest);
+  int count() const { return static_cast<int>(files_.size()); }
+
+ private:
+  std::unordered_map<std::string, int64_t> files_;  // by name: last-write time
+};
 
 // The monitor's body: returns 0 once stopped through the stop event, or the status
 // code of the failure it could not recover from (reported first).

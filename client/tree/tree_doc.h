@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "app/mailbox_listeners.h"
-#include "monitor/change_watch.h"
+#include "platform/change_notify.h"
 #include "framework/document.h"
 #include "tree/folder_entry.h"
 #include "tree/folder_tree_builder.h"
 
 namespace pelldesk {
+
+using platform::DirChange;
 
 class DirWatcher;
 

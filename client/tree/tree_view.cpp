@@ -18,6 +18,7 @@
 #include "app/list_keys.h"
 #include "app/mail_app.h"
 #include "app/resource_ids.h"
+#include "framework/application.h"
 #include "framework/child_frame.h"
 #include "framework/commands.h"
 #include "framework/text.h"
@@ -79,6 +80,7 @@ void CTreeView::Select(int index) {
   const CTreeDoc* doc = treeDoc();
   selectedPath_ = doc != nullptr ? doc->GetFolderEntry(index).path : std::string();
   if (index >= 0) RepaintLine(index);
+  fw::CommandStateChanged();  // the commands on the selected entry follow it
 }
 
 QFont CTreeView::LayoutFont() const {
@@ -223,7 +225,7 @@ bool CTreeView::CanDeleteSelected() const {
   const CTreeDoc* doc = treeDoc();
   if (doc == nullptr) return false;
   const FolderEntry& entry = doc->GetFolderEntry(selected_);
-  return IsSelectable(entry.state) && CMailApp::Get().IsFolderEmpty(entry.path);
+  return IsSelectable(entry.state) && CMailApp::Get().folderEmptiness().IsEmpty(entry.path);
 }
 
 void CTreeView::DeleteSelected() {

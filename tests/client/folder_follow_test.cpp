@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "folder_test_support.h"
-#include "monitor/change_watch.h"
 #include "platform/errors.h"
 #include "tree/tree_doc.h"
 
@@ -15,39 +14,6 @@ namespace pelldesk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(ChangeWatchNames, EachChangeSaysWhichNameInWhichDirectoryCameOrWent) {
-  ClientSandbox sandbox;
-  const std::string a = sandbox.Path("a");
-  const std::string b = sandbox.Path("b");
-  fs::create_directories(a);
-  fs::create_directories(b);
-  ChangeWatch watch;
-  ASSERT_EQ(watch.Open(a, true), 0u);
-  ASSERT_EQ(watch.Add(b), 0u);
-  EXPECT_EQ(watch.Add(sandbox.Path("none")), ERROR_FILE_NOT_FOUND);
-  pellam::test::WriteTextFile(a + "/msg0001.mai", "x");
-  fs::create_directory(b + "/sub");
-  fs::rename(a + "/msg0001.mai", b + "/msg0009.mai");
-  std::vector<DirChange> changes;
-  bool lost = false;
-  ASSERT_TRUE(watch.ReadChanges(&changes, &lost));
-  EXPECT_FALSE(lost);
-  std::vector<std::string> seen;
-  for (const DirChange& c : changes) {
-    seen.push_back(c.dir + "|" + c.name + (c.present ? "+" : "-") + (c.directory ? "d" : ""));
-  }
-  // Created, written and closed, a folder made, then moved out of one into the other.
-  EXPECT_EQ(seen, (std::vector<std::string>{a + "|msg0001.mai+", a + "|msg0001.mai+", b + "|sub+d",
-                                            a + "|msg0001.mai-", b + "|msg0009.mai+"}));
-
-  fs::remove_all(b);
-  changes.clear();
-  EXPECT_TRUE(watch.ReadChanges(&changes, &lost)) << "one directory gone, the other still watched";
-  fs::remove_all(a);
-  EXPECT_FALSE(watch.ReadChanges(&changes, &lost)) << "the last one gone";
-  EXPECT_EQ(platform::GetLastError(), ERROR_PATH_NOT_FOUND);
-}
 
 class FolderFollows : public FolderTest {
  protected:

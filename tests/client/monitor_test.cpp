@@ -12,6 +12,7 @@
 #include "monitor/monitor_thread.h"
 #include "monitor/new_mail_monitor.h"
 #include "platform/errors.h"
+#include "platform/fault.h"
 
 namespace pelldesk::test {
 namespace {
@@ -189,6 +190,61 @@ TEST(NewMailMonitor, GivesUpOnAFolderItCannotWatchAndSaysSo) {
   ASSERT_TRUE(run.WaitDone(5000));
   EXPECT_EQ(run.Stop(), ERROR_FILENAME_EXCED_RANGE);
   EXPECT_EQ(run.errors(), std::vector<std::string>{"New mail notification isn't working. 206"});
+}
+
+TEST(NewFolderCount, CountsFromTheNamesTheNotificationReportsWithoutListingAgain) {
+  ClientSandbox sandbox;
+  const std::string dir = sandbox.NewFolder();
+  WriteMessage(dir + "msg0001.mai", 1000);
+  WriteMessage(dir + "msg0002.mai", 1100);
+  NewFolderCount folder;
+  FolderScan scan = folder.Rescan(dir, 0);
+  EXPECT_EQ(scan.count, 2);
+  EXPECT_TRUE(scan.newer);
+  EXPECT_EQ(scan.newest, int64_t{1100} * 1000000000);
+
+  using platform::DirChange;
+  struct Step {
+    const char* what;
+    std::function<void()> disk;
+    std::vector<DirChange> changes;
+    int count;
+    bool newer;
+  };
+  const std::vector<Step> steps = {
+      {"a file nobody reported is not counted: the folder is not listed again",
+       [&] { WriteMessage(dir + "msg0009.mai", 5000); }, {}, 2, false},
+      {"an arrival", [&] { WriteMessage(dir + "msg0003.mai", 1200); }, {{dir, "msg0003.mai", true, false}}, 3, true},
+      {"a name of another kind", [&] { WriteMessage(dir + "notes.txt", 9000); }, {{dir, "notes.txt", true, false}}, 3, false},
+      {"an older file copied in", [&] { WriteMessage(dir + "MSG0004.MAI", 900); }, {{dir, "MSG0004.MAI", true, false}}, 4, false},
+      {"one taken away", [&] { fs::remove(dir + "msg0001.mai"); }, {{dir, "msg0001.mai", false, false}}, 3, false},
+      {"one that came and went before it was looked at", [] {}, {{dir, "msg0005.mai", true, false}}, 3, false},
+      {"reported twice", [] {}, {{dir, "msg0003.mai", true, false}, {dir, "msg0003.mai", true, false}}, 3, false},
+      {"a departure of a name never counted", [] {}, {{dir, "msg0077.mai", false, false}}, 3, false},
+  };
+  int64_t newest = scan.newest;
+  for (const Step& step : steps) {
+    step.disk();
+    FolderScan applied = folder.Apply(dir, step.changes, newest);
+    EXPECT_EQ(applied.count, step.count) << step.what;
+    EXPECT_EQ(applied.newer, step.newer) << step.what;
+    if (applied.newer) newest = applied.newest;
+  }
+  EXPECT_EQ(folder.Rescan(dir, newest).count, 4) << "a full listing finds the unreported file too";
+}
+
+TEST(NewMailMonitor, AFailedWaitIsReportedAndEndsTheMonitor) {
+  ClientSandbox sandbox;
+  const std::string dir = sandbox.NewFolder();
+  fs::create_directories(dir);
+  platform::fault::Scope faults;
+  // The event's creation is the first call of its kind; the monitor's first wait the
+  // second.
+  platform::fault::FailNth(platform::fault::Op::Wait, 2, ERROR_INVALID_HANDLE, true);
+  MonitorRun run(dir, 60000);
+  ASSERT_TRUE(run.WaitDone(5000));
+  EXPECT_EQ(run.Stop(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(run.errors(), std::vector<std::string>{"New mail notification isn't working. 6"});
 }
 
 TEST(MonitorThread, EndsInTimeOrIsCancelledWith995) {

@@ -2,9 +2,13 @@
 // taken away, newer and older arrivals, the pane's texts, the sound once per newer
 // arrival and the new-mail icon; and how long an arrival takes to show.
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QLabel>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "app/resource_ids.h"
 #include "client_test_support.h"
@@ -95,6 +99,58 @@ TEST(NewMail, AnEmptyNewFolderAtStartUpShowsNothing) {
   EXPECT_EQ(frame->PaneText(kPaneNewMail), "");
   EXPECT_FALSE(frame->showsNewMailIcon());
   EXPECT_TRUE(app.sounds->Calls().empty());
+}
+
+// Counts the paint events of every label of the status bar.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints[watched];
+    return false;
+  }
+  std::map<QObject*, int> paints;
+};
+
+// A sink that notes, when the sound starts, whether the new count is on the screen.
+class PaneWatchingSink : public SoundSink {
+ public:
+  PaneWatchingSink(CMainFrame* frame, PaintCounter* counter) : frame_(frame), counter_(counter) {}
+  bool PlayFile(const std::string&) override { return false; }
+  bool PlayBuiltIn() override { return false; }
+  void Beep(unsigned, unsigned) override {
+    for (QLabel* label : frame_->statusBar()->findChildren<QLabel*>()) {
+      if (label->text().contains("new message")) paintedBeforeSound = counter_->paints[label] > 0;
+    }
+    ++beeps;
+  }
+  void Pause(unsigned) override {}
+  bool paintedBeforeSound = false;
+  int beeps = 0;
+
+ private:
+  CMainFrame* frame_;
+  PaintCounter* counter_;
+};
+
+TEST(NewMail, TheCountIsOnTheScreenBeforeTheSoundStarts) {
+  ClientSandbox sandbox;
+  fs::create_directories(sandbox.NewFolder());
+  MessageBoxRecorder boxes;
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  CMainFrame* frame = app.mainFrameWindow();
+  ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
+  PaintCounter counter;
+  for (QLabel* label : frame->statusBar()->findChildren<QLabel*>()) label->installEventFilter(&counter);
+  auto sink = std::make_unique<PaneWatchingSink>(frame, &counter);
+  PaneWatchingSink* watching = sink.get();
+  app.SetSoundSink(std::move(sink));
+  ProcessEvents();
+  counter.paints.clear();
+  Deliver(sandbox, "msg0001.mai", 1000);
+  ASSERT_TRUE(WaitUntil([&] { return watching->beeps == 3; }));
+  EXPECT_TRUE(watching->paintedBeforeSound) << "the pane was painted only after the sound";
+  app.End();
 }
 
 TEST(NewMail, ArrivalToIndicationTime) {

@@ -26,6 +26,8 @@ enum class Op : unsigned {
   Account,    // account look-ups
   Walk,       // each step of a walk inside a directory a user controls (safe_open.h)
   Child,      // starting a child process that acts for a user (user_child.h)
+  Notify,     // change notifications: start, add a directory, read changes (change_notify.h)
+  Wait,       // events and waits: create, set, wait for several objects (events.h)
   Count
 };
 

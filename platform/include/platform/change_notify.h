@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "platform/export.h"
 #include <map>
 #include <string>
 #include <vector>
@@ -27,7 +29,7 @@ inline constexpr unsigned kNotifyWritten = 4;      // a file written there close
 // FILE_NOTIFY_CHANGE_FILE_NAME: every creation, deletion and renaming.
 inline constexpr unsigned kNotifyFileName = kNotifyNameAdded | kNotifyNameRemoved;
 
-class ChangeNotification {
+class PLATFORM_API ChangeNotification {
  public:
   ChangeNotification() = default;
   ~ChangeNotification();
@@ -67,7 +69,7 @@ class ChangeNotification {
 // one moved away is added to `moved`, whose watch the caller removes). A record that
 // runs past `size` ends the decoding. Sets `*lost` on an overflow record; `changes`,
 // `lost` and `moved` may be null. The piece of ReadChanges that fuzzing drives.
-void DecodeChangeRecords(const char* buffer, std::size_t size, std::map<int, std::string>* dirs,
+PLATFORM_API void DecodeChangeRecords(const char* buffer, std::size_t size, std::map<int, std::string>* dirs,
                          std::vector<DirChange>* changes, bool* lost, std::vector<int>* moved);
 
 }  // namespace platform

@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/export.h"
+
 namespace platform {
 
 // A manual-reset event: once set it stays signalled for every waiter until Reset.
-class Event {
+class PLATFORM_API Event {
  public:
   Event() = default;
   ~Event();
@@ -42,6 +44,6 @@ inline constexpr uint32_t kWaitFailed = 0xFFFFFFFF;  // WAIT_FAILED
 // caller that puts its stop event first sees a stop before anything that came with it;
 // kWaitTimeout; or kWaitFailed with the last-error value set. A negative handle is
 // never signalled; a signal interrupting the wait is not a failure.
-uint32_t WaitForObjects(const int* handles, std::size_t count, int timeout_ms) noexcept;
+PLATFORM_API uint32_t WaitForObjects(const int* handles, std::size_t count, int timeout_ms) noexcept;
 
 }  // namespace platform

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 
+#include "platform/export.h"
+
 namespace platform {
 
 // The last-write time of `path` (a link is followed) in nanoseconds since 1970 into
 // `*nanoseconds`: 0, or the status code (also the last-error value).
-uint32_t GetLastWriteTime(const char* path, int64_t* nanoseconds) noexcept;
+PLATFORM_API uint32_t GetLastWriteTime(const char* path, int64_t* nanoseconds) noexcept;
 
 }  // namespace platform

@@ -66,7 +66,8 @@ class CrashRoad : public ::testing::Test {
 
   // Waits for the circuit to be up on both sides.
   bool Linked() {
-    return alpha_->AdjacentTo("1.2 (BRAVO)", seconds(20)) && bravo_->AdjacentTo("1.1 (ALPHA)", seconds(20));
+    return alpha_->AdjacentTo("1.2 (BRAVO)", seconds(20)) && bravo_->AdjacentTo("1.1 (ALPHA)", seconds(20)) &&
+           bravo_->WaitUntilReceiving(seconds(20));
   }
   // How many copies of each message bob has.
   std::map<int, int> Copies() const {
@@ -126,6 +127,7 @@ TEST_F(CrashRoad, TheReceivingServiceKilledAtRandomLosesNothing) {
     ++kills;
     std::printf("kill %d at %zu delivered\n", kills, bravo_->MessageCount("bob"));
     bravo_->StartService();
+    ASSERT_TRUE(bravo_->WaitUntilReceiving(seconds(20))) << Logs();
     // ALPHA put off what the dead BRAVO did not take and would try again only after
     // SenderRetryDelta (a minute at least); a freshly started service scans the whole
     // queue, so ALPHA is restarted rather than waited for. A link whose peer died

@@ -229,6 +229,20 @@ uid_t Machine::UidOf(const std::string& user) const {
 void Machine::StartService() {
   if (service_ > 0) return;
   service_ = StartProcess(root_, PellamPath(), {"--foreground"}, Path("service.log"));
+  ++starts_;
+}
+
+bool Machine::WaitUntilReceiving(milliseconds limit) const {
+  const std::string ready = "receiver ready for incoming";
+  const auto end = Clock::now() + limit;
+  while (true) {
+    const std::string log = ReadFile(Path("service.log"));
+    size_t seen = 0;
+    for (size_t at = log.find(ready); at != std::string::npos; at = log.find(ready, at + 1)) ++seen;
+    if (seen >= starts_) return true;
+    if (Clock::now() >= end) return false;
+    std::this_thread::sleep_for(milliseconds(50));
+  }
 }
 
 int Machine::StopService(milliseconds limit) {

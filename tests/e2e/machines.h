@@ -68,6 +68,9 @@ class Machine {
   // SIGKILL, as a crash: nothing of the service gets to run.
   void KillService();
   bool ServiceRunning() const { return service_ > 0; }
+  // Waits until the service started last has bound the mail-11 object: a sender that
+  // calls before then is refused (no such object) and waits for its next retry.
+  bool WaitUntilReceiving(milliseconds limit) const;
   // The service's output (its event log in the foreground) over all its runs.
   std::string Log() const;
   // The first line of that output in which a sanitizer reports a fault; "" when none.
@@ -107,6 +110,7 @@ class Machine {
   std::string error_;
   std::vector<std::pair<std::string, uid_t>> users_;
   pid_t service_ = -1;
+  size_t starts_ = 0;  // of the service, each adding one "receiver ready" to the log
 };
 
 // The value of a header of a message file ("" when absent), read by the library.

@@ -68,6 +68,7 @@ class RelayRoad : public ::testing::Test {
     ASSERT_TRUE(lan_->alpha().AddUser("ann", kAnn, "Ann Example"));
     ASSERT_TRUE(lan_->charly().AddUser("carol", kCarol, "Carol Example"));
     for (const auto& m : lan_->machines) m->StartService();
+    for (const auto& m : lan_->machines) ASSERT_TRUE(m->WaitUntilReceiving(seconds(20))) << lan_->Logs();
     const RunResult posted =
         lan_->alpha().Post("ann", "To: BRAVO::CHARLY::CAROL\r\nSubject: By way of BRAVO\r\n\r\nHello Carol.\r\n");
     ASSERT_EQ(posted.status, 0) << posted.output;

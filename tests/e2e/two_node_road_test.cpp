@@ -41,6 +41,7 @@ class TwoNodeRoad : public ::testing::Test {
     bravo_->StartService();
     ASSERT_TRUE(bravo_->AdjacentTo("1.1 (ALPHA)", seconds(20))) << Logs();
     ASSERT_TRUE(alpha_->AdjacentTo("1.2 (BRAVO)", seconds(20))) << Logs();
+    ASSERT_TRUE(alpha_->WaitUntilReceiving(seconds(20)) && bravo_->WaitUntilReceiving(seconds(20))) << Logs();
   }
   void TearDown() override {
     if (!alpha_) return;

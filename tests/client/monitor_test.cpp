@@ -238,8 +238,13 @@ TEST(NewMailMonitor, AFailedWaitIsReportedAndEndsTheMonitor) {
   const std::string dir = sandbox.NewFolder();
   fs::create_directories(dir);
   platform::fault::Scope faults;
-  // The event's creation is the first call of its kind; the monitor's first wait the
-  // second.
+  // The fault is for the monitor's own thread, so this test lets every thread's calls
+  // count. The event's creation is the first call of its kind; the monitor's first wait
+  // the second.
+  platform::fault::EveryThread();
+  struct KeepToThisThreadAgain {
+    ~KeepToThisThreadAgain() { platform::fault::OnlyThisThread(); }
+  } again;
   platform::fault::FailNth(platform::fault::Op::Wait, 2, ERROR_INVALID_HANDLE, true);
   MonitorRun run(dir, 60000);
   ASSERT_TRUE(run.WaitDone(5000));

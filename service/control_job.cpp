@@ -2,10 +2,13 @@
 // that lets a restarted service go on where the last one stopped.
 #include "control_job.h"
 
+#include <map>
+#include <memory>
 #include <optional>
 
 #include "error_report.h"
 #include "journaled_post.h"
+#include "local_batch.h"
 #include "local_recipient.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -16,23 +19,6 @@
 
 namespace pellam::service {
 namespace {
-
-// Serves a recipient on this node, or settles one for elsewhere that cannot go out
-// now; nothing when it waits for its node's link.
-std::optional<RecipientResult> ServeRecipient(Job& job, size_t index, RemoteDelivery& remote) {
-  const std::string& address = job.contents.items.addresses[index].text;
-  const Recipient r = ClassifyRecipient(address, job.settings.node);
-  switch (r.kind) {
-    case RecipientKind::kInvalid:
-      return ReportBack(job, index, StatusText(r.code), false);
-    case RecipientKind::kLocal:
-      return ServeLocalRecipient(job, index, r.user);
-    case RecipientKind::kRemote:
-    case RecipientKind::kExternal:
-      return remote.Plan(index, r);
-  }
-  return Deferred(StatusText(ERR_SERVICE_INTERNAL));
-}
 
 // Tells the owner of an unusable file what became of it; nothing is told to root,
 // whose files are the system's own, nor to a uid that is no account. The file is set
@@ -80,19 +66,6 @@ uint32_t OpenJournal(Job& job, const std::string& queue, const JobIdentity& iden
     }
   }
   return code;
-}
-
-JobStatus Finish(Job& job, const std::string& queue) {
-  const std::string path = queue + job.name;
-  if (!platform::DeleteFile(path.c_str()) && platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
-    job.log.Report(EVT_FILE_DELETE, path, "", platform::GetLastError());
-    return JobStatus::kFailed;
-  }
-  // The control file must be gone for good before its journal goes, or a crash could
-  // leave the file without the record of what was done with it.
-  platform::FlushDirectory(queue.c_str());
-  job.state.Remove();
-  return JobStatus::kFinished;
 }
 
 }  // namespace
@@ -172,10 +145,35 @@ bool RefusedForItsSender(Job& job, const Poster& poster) {
 
 }  // namespace
 
-JobStatus RunControlJob(const ServiceSettings& settings, const EventLog& log, const std::string& name,
-                        const std::atomic<bool>& stop, std::time_t now) {
+namespace {
+
+// What one batch may hold of messages in memory; the files after it wait for the next.
+constexpr size_t kBatchBytes = size_t{32} << 20;
+
+// A job between the steps of a pass.
+struct OpenJob {
+  std::unique_ptr<Job> job;
+  std::optional<JobStatus> status;  // set once the job has ended
+  std::unique_ptr<RemoteDelivery> remote;
+  std::vector<std::pair<size_t, std::string>> deferred;
+  std::time_t posted = 0;
+  bool refused = false;
+  bool stopped = false;
+  bool aborted = false;
+
+  void Take(size_t index, RecipientResult& r) {
+    if (r.outcome == Outcome::kAborted) aborted = true;
+    if (r.outcome == Outcome::kDeferred) deferred.emplace_back(index, std::move(r.reason));
+  }
+};
+
+// Reads the file, its journal and the postings a killed attempt left. A status when
+// the job ends here.
+std::optional<JobStatus> Open(Job& job, std::time_t now, OpenJob* open) {
+  const ServiceSettings& settings = job.settings;
+  const EventLog& log = job.log;
   const std::string queue = settings.system.MailQueuePath;
-  Job job{settings, log, name, name.substr(0, name.rfind('.')), {}, {}, {}, {}, {}, false, {}};
+  const std::string& name = job.name;
   JobIdentity identity;
   QueueFileFacts facts;
   uint32_t code = ReadQueueFile(queue + name, &job.contents.bytes, &identity, &facts);
@@ -205,42 +203,62 @@ JobStatus RunControlJob(const ServiceSettings& settings, const EventLog& log, co
   if (SettlePostings(job) != 0) return JobStatus::kFailed;
 
   job.info = ReadMessageInfo(job.contents.header());
-  const bool refused = RefusedForItsSender(job, poster);
-  const std::time_t posted = FromFileTime(job.contents.items.creation_time);
-  job.message = BuildDeliveredMessage(settings.node, now, posted, job.info.has_date, job.contents.header(),
+  open->refused = RefusedForItsSender(job, poster);
+  open->posted = FromFileTime(job.contents.items.creation_time);
+  job.message = BuildDeliveredMessage(settings.node, now, open->posted, job.info.has_date, job.contents.header(),
                                       job.contents.text());
-  std::vector<std::pair<size_t, std::string>> deferred;
-  bool stopped = false;
-  bool aborted = false;
-  const auto take = [&](size_t index, RecipientResult& r) {
-    if (r.outcome == Outcome::kAborted) aborted = true;
-    if (r.outcome == Outcome::kDeferred) deferred.emplace_back(index, std::move(r.reason));
-  };
-  RemoteDelivery remote(job, TimeoutsFor(settings));
-  for (size_t i = 0; i < job.contents.items.addresses.size() && !refused; ++i) {
+  open->remote = std::make_unique<RemoteDelivery>(job, TimeoutsFor(settings));
+  return std::nullopt;
+}
+
+// Serves each recipient not yet done, this node's own deliveries going into `batch`.
+void Serve(OpenJob& open, LocalBatch& batch, const std::atomic<bool>& stop) {
+  Job& job = *open.job;
+  for (size_t i = 0; i < job.contents.items.addresses.size() && !open.refused; ++i) {
     if (job.state.StepOf(i) == Step::kDone) continue;
     if (stop.load()) {
-      stopped = true;
-      break;
+      open.stopped = true;
+      return;
     }
-    std::optional<RecipientResult> r = ServeRecipient(job, i, remote);
-    if (r) take(i, *r);
-    if (aborted) return JobStatus::kFailed;
+    const std::string& address = job.contents.items.addresses[i].text;
+    const Recipient r = ClassifyRecipient(address, job.settings.node);
+    std::optional<RecipientResult> result;
+    switch (r.kind) {
+      case RecipientKind::kInvalid:
+        result = ReportBack(job, i, StatusText(r.code), false);
+        break;
+      case RecipientKind::kLocal:
+        result = PrepareLocalRecipient(job, i, r.user, batch);
+        break;
+      case RecipientKind::kRemote:
+      case RecipientKind::kExternal:
+        result = open.remote->Plan(i, r);
+        break;
+    }
+    if (result) open.Take(i, *result);
+    if (open.aborted) return;
   }
+}
+
+// Mail for other nodes, the retry limit, the error report: the job's status, with the
+// control file deleted when the job is finished (its journal is the caller's to remove).
+JobStatus Complete(OpenJob& open, const std::atomic<bool>& stop, std::time_t now) {
+  Job& job = *open.job;
+  if (open.aborted) return JobStatus::kFailed;
   // Mail for other nodes goes after this node's own, one link per node.
-  if (!stopped && !refused) {
+  if (!open.stopped && !open.refused) {
     std::vector<RemoteDelivery::Sent> sent;
-    stopped = !remote.Send(stop, &sent);
-    for (RemoteDelivery::Sent& s : sent) take(s.index, s.result);
-    if (aborted) return JobStatus::kFailed;
+    open.stopped = !open.remote->Send(stop, &sent);
+    for (RemoteDelivery::Sent& s : sent) open.Take(s.index, s.result);
+    if (open.aborted) return JobStatus::kFailed;
   }
-  bool pending = stopped;
-  if (!deferred.empty() && !stopped) {
-    const double age_ms = std::difftime(now, posted) * 1000.0;
-    if (age_ms < static_cast<double>(settings.system.SenderRetryLimit)) {
+  bool pending = open.stopped;
+  if (!open.deferred.empty() && !open.stopped) {
+    const double age_ms = std::difftime(now, open.posted) * 1000.0;
+    if (age_ms < static_cast<double>(job.settings.system.SenderRetryLimit)) {
       pending = true;
     } else {
-      for (const auto& [index, reason] : deferred) {
+      for (const auto& [index, reason] : open.deferred) {
         ReportBack(job, index, reason + "\r\nThe service has stopped trying to deliver the message.", true);
       }
     }
@@ -248,9 +266,86 @@ JobStatus RunControlJob(const ServiceSettings& settings, const EventLog& log, co
   // The failures met so far are reported even when a stop cut the attempt short.
   const JobStatus reported = ReportFailures(job);
   if (reported == JobStatus::kFailed) return reported;
-  if (stopped) return JobStatus::kStopped;
+  if (open.stopped) return JobStatus::kStopped;
   if (pending || reported == JobStatus::kPending) return JobStatus::kPending;
-  return Finish(job, queue);
+  const std::string path = std::string(job.settings.system.MailQueuePath) + job.name;
+  if (!platform::DeleteFile(path.c_str()) && platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
+    job.log.Report(EVT_FILE_DELETE, path, "", platform::GetLastError());
+    return JobStatus::kFailed;
+  }
+  return JobStatus::kFinished;
+}
+
+}  // namespace
+
+std::vector<JobStatus> RunControlJobs(const ServiceSettings& settings, const EventLog& log,
+                                      const std::vector<std::string>& names, const std::atomic<bool>& stop,
+                                      std::time_t now) {
+  const std::string queue = settings.system.MailQueuePath;
+  std::vector<OpenJob> jobs(names.size());
+  std::map<const Job*, OpenJob*> open_of;
+  LocalBatch batch(queue);
+  size_t bytes = 0;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (bytes >= kBatchBytes) {
+      jobs.resize(i);  // the rest for the next call
+      break;
+    }
+    OpenJob& open = jobs[i];
+    const std::string& name = names[i];
+    open.job.reset(new Job{settings, log, name, name.substr(0, name.rfind('.')), {}, {}, {}, {}, {}, false, {}});
+    if (stop.load()) {
+      open.status = JobStatus::kStopped;
+      continue;
+    }
+    open.status = Open(*open.job, now, &open);
+    if (open.status) continue;
+    open_of[open.job.get()] = &open;
+    bytes += open.job->contents.bytes.size() + open.job->message.bytes.size();
+    Serve(open, batch, stop);
+  }
+
+  batch.Run(stop);
+  std::vector<JobState*> written;
+  std::vector<OpenJob*> writers;
+  for (LocalDelivery& d : batch.deliveries()) {
+    OpenJob& open = *open_of.at(d.job);
+    if (d.stopped) {
+      open.stopped = true;
+      continue;
+    }
+    RecipientResult r = FinishLocalRecipient(d);
+    if (r.outcome == Outcome::kServed) {
+      written.push_back(&d.job->state);
+      writers.push_back(&open);
+    }
+    open.Take(d.index, r);
+  }
+  // Every "done" on disk before any control file goes.
+  if (const uint32_t code = JobState::FlushJournals(queue, written)) {
+    log.Report(EVT_FILE_WRITE, queue, "", code);
+    for (OpenJob* open : writers) open->aborted = true;
+  }
+
+  std::vector<JobStatus> statuses;
+  bool deleted_any = false;
+  for (OpenJob& open : jobs) {
+    if (!open.status) open.status = Complete(open, stop, now);
+    deleted_any = deleted_any || (open.status == JobStatus::kFinished && open.job->state.IsOpen());
+    statuses.push_back(*open.status);
+  }
+  // The control files must be gone for good before their journals go, or a crash could
+  // leave a file without the record of what was done with it.
+  if (deleted_any) platform::FlushDirectory(queue.c_str());
+  for (OpenJob& open : jobs) {
+    if (open.status == JobStatus::kFinished && open.job->state.IsOpen()) open.job->state.Remove();
+  }
+  return statuses;
+}
+
+JobStatus RunControlJob(const ServiceSettings& settings, const EventLog& log, const std::string& name,
+                        const std::atomic<bool>& stop, std::time_t now) {
+  return RunControlJobs(settings, log, {name}, stop, now).front();
 }
 
 }  // namespace pellam::service

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "job.h"
 
@@ -28,5 +29,14 @@ enum class JobStatus {
 // in progress is always finished. `now` is the time of this pass.
 JobStatus RunControlJob(const ServiceSettings& settings, const EventLog& log, const std::string& name,
                         const std::atomic<bool>& stop, std::time_t now);
+
+// Works on the control files `names` together, as RunControlJob on each in turn would,
+// except that this node's deliveries of all of them go through one batch (see
+// local_batch.h), and the queue directory is flushed once for all the files removed.
+// One status per name, in order; fewer when the messages read fill the batch's memory,
+// the files left out being the caller's to pass again.
+std::vector<JobStatus> RunControlJobs(const ServiceSettings& settings, const EventLog& log,
+                                      const std::vector<std::string>& names, const std::atomic<bool>& stop,
+                                      std::time_t now);
 
 }  // namespace pellam::service

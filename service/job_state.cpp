@@ -60,6 +60,9 @@ uint32_t JobState::Open(const std::string& path, const JobIdentity& identity, si
     file_.reset();
     return ERROR_ACCESS_DENIED;
   }
+  // Even a journal found here may stand only in memory, left by a killed service.
+  name_on_disk_ = false;
+  broken_ = 0;
   if (st.st_size == 0) return Restart(identity);
   return Load(identity);
 }
@@ -67,10 +70,11 @@ uint32_t JobState::Open(const std::string& path, const JobIdentity& identity, si
 uint32_t JobState::Restart(const JobIdentity& identity) {
   std::fill(steps_.begin(), steps_.end(), Step::kNone);
   postings_.clear();
+  // Not flushed: the line matters only with the steps after it, whose flush takes it
+  // along (and the journal's name with it, see Append).
   const std::string line = IdentityLine(identity);
   if (!platform::SetFilePointer(file_.get(), 0, platform::kBegin) || !platform::SetEndOfFile(file_.get()) ||
-      !platform::WriteFile(file_.get(), line.data(), static_cast<uint32_t>(line.size())) ||
-      !platform::FlushFile(file_.get()) || !platform::FlushDirectory(DirectoryOf(path_).c_str())) {
+      !platform::WriteFile(file_.get(), line.data(), static_cast<uint32_t>(line.size()))) {
     return LastError();
   }
   return 0;
@@ -150,25 +154,49 @@ bool JobState::AllDone() const {
   return true;
 }
 
-uint32_t JobState::Append(const std::string& line) {
+// A step counts only when both its line and the journal's name are on disk: a name
+// lost in a crash would take every recorded step with it.
+// After a failed write the journal takes no more lines until it is opened again (and
+// the part of a line trimmed): the next line would run into the broken one.
+uint32_t JobState::Append(const std::string& line, bool flush) {
+  if (broken_ != 0) return broken_;
   if (!platform::SetFilePointer(file_.get(), 0, platform::kEnd) ||
-      !platform::WriteFile(file_.get(), line.data(), static_cast<uint32_t>(line.size())) ||
-      !platform::FlushFile(file_.get())) {
-    return LastError();
+      !platform::WriteFile(file_.get(), line.data(), static_cast<uint32_t>(line.size()))) {
+    return broken_ = LastError();
   }
+  if (!flush) return 0;
+  if (!platform::FlushFile(file_.get())) return LastError();
+  if (!name_on_disk_) {
+    if (!platform::FlushDirectory(DirectoryOf(path_).c_str())) return LastError();
+    name_on_disk_ = true;
+  }
+  return 0;
+}
+
+uint32_t JobState::FlushJournals(const std::string& queue, const std::vector<JobState*>& states) {
+  if (states.empty()) return 0;
+  for (const JobState* state : states) {
+    if (state->broken_ != 0) return state->broken_;
+  }
+  if (!platform::FlushFileSystem(queue.c_str())) return LastError();
+  for (JobState* state : states) state->name_on_disk_ = true;
   return 0;
 }
 
 uint32_t JobState::Record(size_t recipient, Step step) { return Record(std::vector<size_t>{recipient}, step); }
 
-uint32_t JobState::Record(const std::vector<size_t>& recipients, Step step) {
+uint32_t JobState::Record(const std::vector<size_t>& recipients, Step step) { return AppendSteps(recipients, step, true); }
+
+uint32_t JobState::Write(const std::vector<size_t>& recipients, Step step) { return AppendSteps(recipients, step, false); }
+
+uint32_t JobState::AppendSteps(const std::vector<size_t>& recipients, Step step, bool flush) {
   if (recipients.empty()) return 0;
   std::string lines;
   for (size_t recipient : recipients) {
     lines += kStepNames[static_cast<uint8_t>(step)];
     lines += " " + std::to_string(recipient) + "\n";
   }
-  if (const uint32_t code = Append(lines)) return code;
+  if (const uint32_t code = Append(lines, flush)) return code;
   for (size_t recipient : recipients) {
     if (recipient < steps_.size() && step > steps_[recipient]) steps_[recipient] = step;
   }

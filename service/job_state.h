@@ -47,6 +47,8 @@ class JobState {
   // one whose last line was cut short, is rewritten or trimmed.
   uint32_t Open(const std::string& path, const JobIdentity& identity, size_t recipients);
 
+  bool IsOpen() const { return static_cast<bool>(file_); }
+
   Step StepOf(size_t recipient) const { return recipient < steps_.size() ? steps_[recipient] : Step::kNone; }
   bool AllDone() const;
 
@@ -55,6 +57,10 @@ class JobState {
 
   // The same for many recipients, with one flush for all of them.
   uint32_t Record(const std::vector<size_t>& recipients, Step step);
+
+  // Appends the step without flushing it: it counts, and the step after it may begin,
+  // only once FlushJournals has returned 0 for this journal.
+  uint32_t Write(const std::vector<size_t>& recipients, Step step);
 
   // Records, flushed, that `posting` is about to be posted, or that it was given up.
   uint32_t RecordPosting(const Posting& posting);
@@ -66,16 +72,23 @@ class JobState {
   // Closes and deletes the journal (the job is finished).
   uint32_t Remove();
 
+  // Puts on disk, with one wait, everything written to the journals `states` (all in
+  // the directory `queue`), their names included.
+  static uint32_t FlushJournals(const std::string& queue, const std::vector<JobState*>& states);
+
  private:
   uint32_t Load(const JobIdentity& identity);
   uint32_t Restart(const JobIdentity& identity);
-  uint32_t Append(const std::string& line);
+  uint32_t Append(const std::string& line, bool flush = true);
+  uint32_t AppendSteps(const std::vector<size_t>& recipients, Step step, bool flush);
   void ReadLine(const std::string& line);
 
   platform::UniqueFile file_;
   std::string path_;
   std::vector<Step> steps_;
   std::vector<Posting> postings_;
+  bool name_on_disk_ = false;  // the journal's directory entry is known to be flushed
+  uint32_t broken_ = 0;        // why a line could not be written: no more are
 };
 
 // The journal's name for a control file name: ".mai" replaced by ".sta".

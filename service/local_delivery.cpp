@@ -1,10 +1,13 @@
 // The two delivery steps, each run in a child with the recipient's identity (see
-// user_process.h). Nothing here runs with the service's own rights.
+// user_process.h). Nothing here runs with the service's own rights. The child hands
+// back one four-byte code per message.
 #include "local_delivery.h"
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
-#include <vector>
 
+#include "delivery/deliver_files.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "user_process.h"
@@ -29,6 +32,16 @@ bool Exists(const std::string& path) {
   return platform::GetFileAttributes(path.c_str()) != platform::kInvalidAttributes;
 }
 
+std::string StagingFolder(const MailProfile& profile) {
+  return std::string(profile.MailDirectory) + kStagingFolder;
+}
+
+uint32_t EnsureStagingFolder(const MailProfile& profile) {
+  const std::string directory = profile.MailDirectory;
+  if (const uint32_t code = EnsureDirectory(directory.substr(0, directory.size() - 1))) return code;
+  return EnsureDirectory(StagingFolder(profile));
+}
+
 // Writes the content into an open file: false with the last-error value set.
 using ContentWriter = std::function<bool(int file)>;
 
@@ -45,10 +58,8 @@ bool CopyFrom(int source, int target) {
   }
 }
 
-uint32_t WriteStaged(const MailProfile& profile, const std::string& staged, const ContentWriter& write) {
-  std::string directory = profile.MailDirectory;
-  if (const uint32_t code = EnsureDirectory(directory.substr(0, directory.size() - 1))) return code;
-  if (const uint32_t code = EnsureDirectory(directory + kStagingFolder)) return code;
+// One staged file, flushed; its directory entry is the caller's to flush.
+uint32_t WriteStaged(const std::string& staged, const ContentWriter& write) {
   const std::string part = staged + ".part";
   platform::UniqueFile file(platform::CreateFile(part.c_str(), platform::kWrite, platform::kShareNone,
                                                  platform::kCreateAlways, 0600));
@@ -62,13 +73,35 @@ uint32_t WriteStaged(const MailProfile& profile, const std::string& staged, cons
   // recorded), so it is replaced by this one.
   if (!platform::DeleteFile(staged.c_str()) && platform::GetLastError() != ERROR_FILE_NOT_FOUND) return LastError();
   if (!platform::MoveFile(part.c_str(), staged.c_str())) return LastError();
-  if (!platform::FlushDirectory((directory + kStagingFolder).c_str())) return LastError();
   return 0;
 }
 
-// A counter file that another process holds would cost DeliverMail its 20 s of
+// In the child: every message staged, then the staging folder flushed once; a failed
+// flush fails every message it was to secure.
+std::vector<uint32_t> StageAll(const MailProfile& profile, const std::vector<std::string>& names,
+                               const std::function<ContentWriter(size_t)>& writer) {
+  std::vector<uint32_t> codes(names.size(), 0);
+  if (const uint32_t code = EnsureStagingFolder(profile)) {
+    codes.assign(names.size(), code);
+    return codes;
+  }
+  bool any = false;
+  for (size_t i = 0; i < names.size(); ++i) {
+    codes[i] = WriteStaged(names[i], writer(i));
+    any = any || codes[i] == 0;
+  }
+  if (any && !platform::FlushDirectory(StagingFolder(profile).c_str())) {
+    const uint32_t code = LastError();
+    for (uint32_t& c : codes) {
+      if (c == 0) c = code;
+    }
+  }
+  return codes;
+}
+
+// A counter file that another process holds would cost the placement its 20 s of
 // waiting; a user busy with her "new" folder is served on a later pass instead, and
-// the other recipients meanwhile. Anything else about the file is DeliverMail's to find.
+// the other recipients meanwhile. Anything else about the file is the placement's to find.
 uint32_t CounterBusy(const MailProfile& profile) {
   const std::string counter = std::string(profile.MailDirectory) + "new/#serial.dat";
   platform::UniqueFile file(
@@ -77,38 +110,85 @@ uint32_t CounterBusy(const MailProfile& profile) {
   return ERROR_SHARING_VIOLATION;
 }
 
-uint32_t PlaceAsUser(const MailProfile& profile, const std::string& staged) {
-  if (!Exists(staged)) return 0;
-  if (const uint32_t code = CounterBusy(profile)) return code;
-  uint32_t moved = 1;
-  const uint32_t code = DeliverMail(staged.c_str(), &profile, &moved);
-  if (code != 0) return Exists(staged) ? code : 0;  // gone: the move did happen
-  // Placed by copying (the folder lies on another filesystem): the staged file must
-  // go, or a later attempt would place it again.
-  if (moved == 0) platform::DeleteFile(staged.c_str());
-  return 0;
+// In the child. A staged file that is gone was placed by an earlier attempt, whose
+// flush of "new" may not have happened: the folder is flushed again for it.
+std::vector<uint32_t> PlaceAll(const MailProfile& profile, const std::vector<std::string>& staged) {
+  std::vector<uint32_t> codes(staged.size(), 0);
+  if (const uint32_t code = CounterBusy(profile)) {
+    codes.assign(staged.size(), code);
+    return codes;
+  }
+  std::vector<std::string> present;
+  std::vector<size_t> at;
+  bool gone = false;
+  for (size_t i = 0; i < staged.size(); ++i) {
+    if (Exists(staged[i])) {
+      present.push_back(staged[i]);
+      at.push_back(i);
+    } else {
+      gone = true;
+    }
+  }
+  const std::vector<delivery::FileDelivery> placed = delivery::DeliverMailFiles(present, profile);
+  for (size_t k = 0; k < placed.size(); ++k) {
+    codes[at[k]] = placed[k].code;
+    // Placed by copying (the folder lies on another filesystem): the staged file must
+    // go, or a later attempt would place it again.
+    if (placed[k].code == 0 && !placed[k].moved) platform::DeleteFile(present[k].c_str());
+  }
+  if (gone) {
+    const std::string folder = std::string(profile.MailDirectory) + "new";
+    const uint32_t flushed = platform::FlushDirectory(folder.c_str()) ? 0 : LastError();
+    for (size_t i = 0; i < staged.size(); ++i) {
+      if (std::find(at.begin(), at.end(), i) == at.end()) codes[i] = flushed;
+    }
+  }
+  return codes;
+}
+
+std::string Encode(const std::vector<uint32_t>& codes) {
+  std::string out(codes.size() * sizeof(uint32_t), '\0');
+  if (!codes.empty()) std::memcpy(out.data(), codes.data(), out.size());
+  return out;
+}
+
+// The codes a child handed back, or its own failure for every message.
+std::vector<uint32_t> Decode(uint32_t child, const std::string& data, size_t count) {
+  if (child == 0 && data.size() != count * sizeof(uint32_t)) child = ERR_SERVICE_INTERNAL;
+  if (child != 0) return std::vector<uint32_t>(count, child);
+  std::vector<uint32_t> codes(count);
+  if (count != 0) std::memcpy(codes.data(), data.data(), data.size());
+  return codes;
 }
 
 }  // namespace
 
 std::string StagedPath(const MailProfile& profile, const std::string& job_base, size_t index) {
-  return std::string(profile.MailDirectory) + kStagingFolder + "/" + job_base + "-" + std::to_string(index) + ".mai";
+  return StagingFolder(profile) + "/" + job_base + "-" + std::to_string(index) + ".mai";
 }
 
-uint32_t StageMessage(const platform::Account& user, const MailProfile& profile, const std::string& staged,
-                      const std::string& bytes) {
-  const ContentWriter write = [&](int file) {
-    return platform::WriteFile(file, bytes.data(), static_cast<uint32_t>(bytes.size()));
+std::vector<uint32_t> StageMessages(const platform::Account& user, const MailProfile& profile,
+                                    const std::vector<MessageToStage>& messages) {
+  if (messages.empty()) return {};
+  std::vector<std::string> names;
+  for (const MessageToStage& m : messages) names.push_back(m.staged);
+  const auto writer = [&](size_t i) -> ContentWriter {
+    return [bytes = messages[i].bytes](int file) {
+      return platform::WriteFile(file, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    };
   };
-  return RunAsUser(user, [&](std::string*) { return WriteStaged(profile, staged, write); });
+  std::string data;
+  const uint32_t child = RunAsUser(
+      user, [&](std::string* out) { *out = Encode(StageAll(profile, names, writer)); return 0u; }, &data);
+  return Decode(child, data, messages.size());
 }
 
 uint32_t StageMessageFile(const platform::Account& user, const MailProfile& profile, const std::string& staged,
                           int source) {
   // The child is lent the descriptor: the service's file is read through it, never
   // opened by name with the user's rights (it is not the user's to read).
-  const ContentWriter write = [source](int file) { return CopyFrom(source, file); };
-  return RunAsUserWithFile(user, source, [&](std::string*) { return WriteStaged(profile, staged, write); });
+  const auto writer = [source](size_t) -> ContentWriter { return [source](int file) { return CopyFrom(source, file); }; };
+  return RunAsUserWithFile(user, source, [&](std::string*) { return StageAll(profile, {staged}, writer)[0]; });
 }
 
 uint32_t DiscardStaged(const platform::Account& user, const std::string& staged) {
@@ -117,8 +197,17 @@ uint32_t DiscardStaged(const platform::Account& user, const std::string& staged)
   });
 }
 
+std::vector<uint32_t> PlaceStagedMessages(const platform::Account& user, const MailProfile& profile,
+                                          const std::vector<std::string>& staged) {
+  if (staged.empty()) return {};
+  std::string data;
+  const uint32_t child =
+      RunAsUser(user, [&](std::string* out) { *out = Encode(PlaceAll(profile, staged)); return 0u; }, &data);
+  return Decode(child, data, staged.size());
+}
+
 uint32_t PlaceStaged(const platform::Account& user, const MailProfile& profile, const std::string& staged) {
-  return RunAsUser(user, [&](std::string*) { return PlaceAsUser(profile, staged); });
+  return PlaceStagedMessages(user, profile, {staged})[0];
 }
 
 }  // namespace pellam::service

@@ -5,6 +5,7 @@
 #include "auto_reply.h"
 #include "journaled_post.h"
 #include "local_delivery.h"
+#include "local_batch.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -56,37 +57,41 @@ RecipientResult Forward(Job& job, size_t index, const MailProfile& profile) {
 
 }  // namespace
 
-RecipientResult ServeLocalRecipient(Job& job, size_t index, const std::string& user) {
-  MailProfile profile{};
-  platform::Account account;
-  const uint32_t looked_up = LookUpProfile(user, &account, &profile);
-  Step step = job.state.StepOf(index);
+std::optional<RecipientResult> PrepareLocalRecipient(Job& job, size_t index, const std::string& user,
+                                                     LocalBatch& batch) {
+  const LookedUp& found = batch.LookUp(user);
+  const Step step = job.state.StepOf(index);
   if (step == Step::kNone) {
-    const Refusal refusal = RefusalFor(looked_up, profile, user, job.settings.node);
+    const Refusal refusal = RefusalFor(found.code, found.profile, user, job.settings.node);
     if (refusal.code != 0) return ReportBack(job, index, refusal.text, false);
-    if (looked_up == 0 && profile.Forward[0] != '\0') return Forward(job, index, profile);
+    if (found.code == 0 && found.profile.Forward[0] != '\0') return Forward(job, index, found.profile);
   }
   // A delivery under way is finished whatever the profile says now.
-  if (looked_up == ERR_NO_SUCH_USER) return DeliveryFailed(job, user, looked_up);
-  if (looked_up != 0) return ProfileFailed(job, user, account, looked_up);
-  const std::string staged = StagedPath(profile, job.base, index);
-  if (step == Step::kNone) {
-    if (const uint32_t code = StageMessage(account, profile, staged, job.message.bytes)) {
-      return DeliveryFailed(job, user, code);
-    }
-    if (job.state.Record(index, Step::kStaged) != 0) return Aborted();
-    step = Step::kStaged;
-  }
-  if (step == Step::kStaged) {
-    if (const uint32_t code = PlaceStaged(account, profile, staged)) return DeliveryFailed(job, user, code);
-    if (job.state.Record(index, Step::kDelivered) != 0) return Aborted();
-  }
+  if (found.code == ERR_NO_SUCH_USER) return DeliveryFailed(job, user, found.code);
+  if (found.code != 0) return ProfileFailed(job, user, found.account, found.code);
+  LocalDelivery delivery;
+  delivery.job = &job;
+  delivery.index = index;
+  delivery.user = user;
+  delivery.looked_up = &found;
+  delivery.staged = StagedPath(found.profile, job.base, index);
+  delivery.step = step;
+  batch.Add(std::move(delivery));
+  return std::nullopt;
+}
+
+RecipientResult FinishLocalRecipient(const LocalDelivery& delivery) {
+  Job& job = *delivery.job;
+  if (delivery.journal_failed) return Aborted();
+  if (delivery.code != 0) return DeliveryFailed(job, delivery.user, delivery.code);
+  const platform::Account& account = delivery.looked_up->account;
+  const MailProfile& profile = delivery.looked_up->profile;
   uint32_t code = 0;
   bool journal_failed = false;
   bool posting = false;
   const auto post = [&](const PreparedMail& mail) {
     posting = true;
-    const PostResult posted = PostForRecipients(job, {index}, mail);
+    const PostResult posted = PostForRecipients(job, {delivery.index}, mail);
     journal_failed = journal_failed || posted.journal_failed;
     return posted.code;
   };
@@ -95,10 +100,17 @@ RecipientResult ServeLocalRecipient(Job& job, size_t index, const std::string& u
     if (journal_failed) return Aborted();
     // The child deciding on the reply ran out of time or was stopped: the message is
     // delivered, and the reply is decided again on a later pass.
-    if (!posting && (code == ERROR_TIMEOUT || code == ERROR_OPERATION_ABORTED)) return DeliveryFailed(job, user, code);
+    if (!posting && (code == ERROR_TIMEOUT || code == ERROR_OPERATION_ABORTED)) {
+      return DeliveryFailed(job, delivery.user, code);
+    }
     job.log.Report(EVT_AUTO_REPLY_FAILED, job.info.sender, profile.AccountName, code);
   }
-  return RecordDone(job, index);
+  // Flushed with the other jobs' lines before any control file goes.
+  if (const uint32_t failed = job.state.Write({delivery.index}, Step::kDone)) {
+    job.log.Report(EVT_FILE_WRITE, JournalName(job.name), "", failed);
+    return Aborted();
+  }
+  return Served();
 }
 
 }  // namespace pellam::service

@@ -20,6 +20,10 @@ namespace {
 
 constexpr int kRescanMs = 60 * 1000;
 
+// Control files worked on together: their messages for each local user are delivered
+// by one child per step, and their journals flushed together.
+constexpr size_t kBatchFiles = 256;
+
 }  // namespace
 
 size_t ServiceLoop::Pass(const std::atomic<bool>& stop) {
@@ -36,23 +40,36 @@ size_t ServiceLoop::Pass(const std::atomic<bool>& stop) {
   }
   size_t worked = 0;
   const std::time_t delta = static_cast<std::time_t>(settings_.system.SenderRetryDelta / 1000);
+  std::vector<std::string> due;
   for (const std::string& name : names) {
-    if (stop.load()) break;
-    if (auto it = due_.find(name); it != due_.end() && it->second > now) continue;
-    ++worked;
-    switch (RunControlJob(settings_, log_, name, stop, now)) {
-      case JobStatus::kFinished:
-      case JobStatus::kSetAside:
-        due_.erase(name);
-        break;
-      case JobStatus::kPending:
-      case JobStatus::kBusy:
-      case JobStatus::kFailed:
-        due_[name] = now + std::max<std::time_t>(delta, 1);
-        break;
-      case JobStatus::kStopped:
-        return worked;
+    if (auto it = due_.find(name); it == due_.end() || it->second <= now) due.push_back(name);
+  }
+  for (size_t first = 0; first < due.size() && !stop.load();) {
+    const size_t count = std::min(kBatchFiles, due.size() - first);
+    const std::vector<std::string> batch(due.begin() + static_cast<std::ptrdiff_t>(first),
+                                         due.begin() + static_cast<std::ptrdiff_t>(first + count));
+    const std::vector<JobStatus> statuses = RunControlJobs(settings_, log_, batch, stop, now);
+    bool stopped = false;
+    for (size_t i = 0; i < statuses.size(); ++i) {
+      ++worked;
+      const std::string& name = batch[i];
+      switch (statuses[i]) {
+        case JobStatus::kFinished:
+        case JobStatus::kSetAside:
+          due_.erase(name);
+          break;
+        case JobStatus::kPending:
+        case JobStatus::kBusy:
+        case JobStatus::kFailed:
+          due_[name] = now + std::max<std::time_t>(delta, 1);
+          break;
+        case JobStatus::kStopped:
+          stopped = true;
+          break;
+      }
     }
+    if (stopped) return worked;
+    first += std::max<size_t>(statuses.size(), 1);
   }
   RemoveOrphanJournals();
   RemoveStaleFiles(now);

@@ -244,6 +244,17 @@ bool FlushDirectory(const char* path) noexcept {
   return ok;
 }
 
+bool FlushFileSystem(const char* path) noexcept {
+  if (uint32_t c = fault::Check(Op::Flush)) return Failed(c);
+  if (path == nullptr) return Failed(ERROR_INVALID_PARAMETER);
+  int fd = RetryOnEintr([&] { return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd < 0) return Failed(FailWithErrno(path));
+  bool ok = RetryOnEintr([&] { return ::syncfs(fd); }) == 0;
+  if (!ok) FailWithErrno(path);
+  CloseQuietly(fd);
+  return ok;
+}
+
 bool CloseFile(int file) noexcept {
   if (uint32_t c = fault::Check(Op::Close)) {
     // As with a real close that fails, the descriptor is gone all the same.

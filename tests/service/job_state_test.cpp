@@ -172,18 +172,28 @@ TEST_F(Journal, AJournalHeldByAnotherServiceIsASharingViolation) {
 
 TEST_F(Journal, FailingWritesAreReported) {
   using platform::fault::Op;
-  for (Op op : {Op::Write, Op::Flush, Op::Seek}) {
+  for (Op op : {Op::Write, Op::Seek}) {
     SCOPED_TRACE(static_cast<unsigned>(op));
     std::filesystem::remove(path_);
     platform::fault::Scope faults;
     platform::fault::FailNth(op, 1, ERROR_DISK_FULL);
     JobState state;
     EXPECT_EQ(state.Open(path_, id_, 1), ERROR_DISK_FULL) << "a new journal that cannot be written";
-    platform::fault::Clear();
-    ASSERT_EQ(state.Open(path_, id_, 1), 0u);
-    platform::fault::FailNth(op, 1, ERROR_DISK_FULL);
-    EXPECT_EQ(state.Record(0, Step::kDone), ERROR_DISK_FULL);
-    EXPECT_EQ(state.StepOf(0), Step::kNone) << "a step that was not written does not count";
+  }
+  // The first step's flush takes the journal's name along: the first flush is the file's,
+  // the second its directory's.
+  for (Op op : {Op::Write, Op::Flush, Op::Seek}) {
+    for (unsigned nth : {1u, 2u}) {
+      if (op != Op::Flush && nth == 2) continue;
+      SCOPED_TRACE(testing::Message() << static_cast<unsigned>(op) << " call " << nth);
+      std::filesystem::remove(path_);
+      platform::fault::Scope faults;
+      JobState state;
+      ASSERT_EQ(state.Open(path_, id_, 1), 0u);
+      platform::fault::FailNth(op, nth, ERROR_DISK_FULL);
+      EXPECT_EQ(state.Record(0, Step::kDone), ERROR_DISK_FULL);
+      EXPECT_EQ(state.StepOf(0), Step::kNone) << "a step that was not written does not count";
+    }
   }
   platform::fault::Scope faults;
   platform::fault::FailNth(platform::fault::Op::Open, 1, ERROR_ACCESS_DENIED);
@@ -191,6 +201,58 @@ TEST_F(Journal, FailingWritesAreReported) {
   EXPECT_EQ(state.Open(path_, id_, 1), ERROR_ACCESS_DENIED);
   platform::fault::FailNth(platform::fault::Op::Read, 1, ERROR_IO_DEVICE);
   EXPECT_EQ(state.Open(path_, id_, 1), ERROR_IO_DEVICE);
+}
+
+// Many journals written without a flush each, then flushed together.
+TEST_F(Journal, StepsWrittenTogetherCountOnceFlushedAndSurviveAReopening) {
+  const std::string other = box_.Path("snd0002.sta");
+  {
+    JobState a, b;
+    ASSERT_EQ(a.Open(path_, id_, 2), 0u);
+    ASSERT_EQ(b.Open(other, id_, 1), 0u);
+    ASSERT_EQ(a.Write({0, 1}, Step::kStaged), 0u);
+    ASSERT_EQ(b.Write({0}, Step::kDelivered), 0u);
+    EXPECT_EQ(Steps(a, 2), "11");
+    ASSERT_EQ(JobState::FlushJournals(box_.Path(""), {&a, &b}), 0u);
+  }
+  JobState a, b;
+  ASSERT_EQ(a.Open(path_, id_, 2), 0u);
+  ASSERT_EQ(b.Open(other, id_, 1), 0u);
+  EXPECT_EQ(Steps(a, 2), "11");
+  EXPECT_EQ(Steps(b, 1), "2");
+
+  platform::fault::Scope faults;
+  platform::fault::FailNth(platform::fault::Op::Flush, 1, ERROR_IO_DEVICE);
+  ASSERT_EQ(a.Write({0}, Step::kDelivered), 0u);
+  EXPECT_EQ(JobState::FlushJournals(box_.Path(""), {&a}), ERROR_IO_DEVICE) << "a flush that fails is reported";
+}
+
+// A write that failed may have left part of a line: nothing may follow it, or the next
+// line would run into it and could name another recipient.
+TEST_F(Journal, AfterAFailedWriteTheJournalTakesNoMoreLinesUntilReopened) {
+  {
+    JobState state;
+    ASSERT_EQ(state.Open(path_, id_, 20), 0u);
+    {
+      platform::fault::Scope faults;
+      platform::fault::FailNth(platform::fault::Op::Write, 1, ERROR_DISK_FULL);
+      EXPECT_EQ(state.Write({1}, Step::kStaged), ERROR_DISK_FULL);
+    }
+    WriteTextFile(path_, ReadTextFile(path_) + "staged 1");  // the part a short write left
+    EXPECT_EQ(state.Write({2}, Step::kDone), ERROR_DISK_FULL);
+    EXPECT_EQ(state.Record(2, Step::kDone), ERROR_DISK_FULL);
+    EXPECT_EQ(JobState::FlushJournals(box_.Path(""), {&state}), ERROR_DISK_FULL);
+  }
+  {
+    JobState again;
+    ASSERT_EQ(again.Open(path_, id_, 20), 0u);
+    EXPECT_EQ(Steps(again, 20), std::string(20, '0')) << "the cut line is trimmed, not read as a step";
+    ASSERT_EQ(again.Record(2, Step::kDone), 0u);
+  }
+  JobState third;
+  ASSERT_EQ(third.Open(path_, id_, 20), 0u);
+  EXPECT_EQ(third.StepOf(12), Step::kNone);
+  EXPECT_EQ(third.StepOf(2), Step::kDone);
 }
 
 }  // namespace

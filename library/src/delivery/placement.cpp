@@ -34,16 +34,17 @@ uint32_t MakeDirectories(const std::string& base, const std::string& sub) {
   return 0;
 }
 
-uint32_t Placed(const std::string& folder, bool moved, Placement* result) {
+uint32_t Placed(const std::string& folder, bool moved, bool flush, Placement* result) {
   result->placed = true;
   result->moved = moved;
+  if (!flush) return 0;
   return platform::FlushDirectory(folder.c_str()) ? 0 : platform::GetLastError();
 }
 
 }  // namespace
 
 uint32_t PlaceMessage(const char* source, const char* base, const char* sub, bool move,
-                      bool create_directories, Placement* result) noexcept {
+                      bool create_directories, Placement* result, bool flush) noexcept {
   try {
     *result = Placement{};
     const std::string folder = std::string(base) + sub;
@@ -64,7 +65,7 @@ uint32_t PlaceMessage(const char* source, const char* base, const char* sub, boo
       if (move) {
         if (platform::MoveFile(source, target.c_str())) {
           result->target = target;
-          return Placed(folder, true, result);
+          return Placed(folder, true, flush, result);
         }
         last = platform::GetLastError();
         if (IsExistingTarget(last)) continue;
@@ -72,7 +73,7 @@ uint32_t PlaceMessage(const char* source, const char* base, const char* sub, boo
       }
       if (platform::CopyFile(source, target.c_str(), true)) {
         result->target = target;
-        return Placed(folder, false, result);
+        return Placed(folder, false, flush, result);
       }
       last = platform::GetLastError();
       if (!IsExistingTarget(last)) return last;

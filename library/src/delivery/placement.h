@@ -18,8 +18,9 @@ struct Placement {
 // directories first when asked. Never replaces an existing file. Returns 0 or the
 // first failure. The folder is flushed after the placement so that the new name
 // survives a crash; should that flush fail, its code is returned with `placed` true,
-// so that the caller still learns where the file went.
+// so that the caller still learns where the file went. With `flush` false the folder
+// is left for the caller to flush once after many placements.
 uint32_t PlaceMessage(const char* source, const char* base, const char* sub, bool move,
-                      bool create_directories, Placement* result) noexcept;
+                      bool create_directories, Placement* result, bool flush = true) noexcept;
 
 }  // namespace pellam::delivery

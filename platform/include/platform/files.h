@@ -56,6 +56,11 @@ PLATFORM_API bool FlushFile(int file) noexcept;
 // Flushes a directory's entries to disk, so that a rename into it survives a crash.
 PLATFORM_API bool FlushDirectory(const char* path) noexcept;
 
+// Flushes everything written to the filesystem that holds `path`: one wait for many
+// files whose order does not matter, where a flush of each would wait once per file.
+// It waits for other writers to the same filesystem as well.
+PLATFORM_API bool FlushFileSystem(const char* path) noexcept;
+
 PLATFORM_API bool CloseFile(int file) noexcept;
 
 // Renames without ever replacing an existing target (ERROR_ALREADY_EXISTS). A move

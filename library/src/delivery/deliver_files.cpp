@@ -1,0 +1,44 @@
+// The batch behind the service's local delivery: DeliverMail's placement without its
+// flush per file, and one flush of the folder at the end.
+#include "delivery/deliver_files.h"
+
+#include <cstring>
+
+#include "delivery/placement.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+
+namespace pellam::delivery {
+
+std::vector<FileDelivery> DeliverMailFiles(const std::vector<std::string>& sources, const MailProfile& profile) {
+  std::vector<FileDelivery> results(sources.size());
+  if (std::memchr(profile.MailDirectory, '\0', sizeof profile.MailDirectory) == nullptr) {
+    for (FileDelivery& r : results) r.code = ERROR_INVALID_PARAMETER;
+    return results;
+  }
+  const size_t length = std::strlen(profile.MailDirectory);
+  const uint32_t unusable = length == 0                                       ? ERR_NO_MAIL_DIRECTORY
+                            : length < 2 || profile.MailDirectory[length - 1] != '/' ? ERROR_INVALID_PARAMETER
+                                                                                     : 0;
+  if (unusable != 0) {
+    for (FileDelivery& r : results) r.code = unusable;
+    return results;
+  }
+  bool placed_any = false;
+  for (size_t i = 0; i < sources.size(); ++i) {
+    Placement placement;
+    results[i].code = PlaceMessage(sources[i].c_str(), profile.MailDirectory, "new/", true, true, &placement, false);
+    results[i].moved = placement.placed && placement.moved;
+    placed_any = placed_any || placement.placed;
+  }
+  const std::string folder = std::string(profile.MailDirectory) + "new";
+  if (placed_any && !platform::FlushDirectory(folder.c_str())) {
+    const uint32_t code = platform::GetLastError();
+    for (FileDelivery& r : results) {
+      if (r.code == 0) r.code = code != 0 ? code : ERROR_GEN_FAILURE;
+    }
+  }
+  return results;
+}
+
+}  // namespace pellam::delivery

@@ -143,10 +143,6 @@ bool RefusedForItsSender(Job& job, const Poster& poster) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // What one batch may hold of messages in memory; the files after it wait for the next.
 constexpr size_t kBatchBytes = size_t{32} << 20;
 

@@ -221,15 +221,18 @@ uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* da
 
 uint32_t RegQueryValues(HKEY key, RegValueQuery* queries, uint32_t count) noexcept {
   return Guarded([&]() -> uint32_t {
-    if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
     if (queries == nullptr && count != 0) return ERROR_INVALID_PARAMETER;
     uint64_t limit = 0;
     std::vector<registry::NamedValue> values(count);
+    // Each value counts as a query of its own for fault injection, so that a test can
+    // fail the read of any one of them.
+    std::vector<uint32_t> faults(count);
     for (uint32_t i = 0; i < count; ++i) {
       const RegValueQuery& query = queries[i];
       if (query.data != nullptr && query.size == nullptr) return ERROR_INVALID_PARAMETER;
       limit = std::max(limit, LoadLimit(query.data, query.size));
       values[i].name = Text(query.name);
+      faults[i] = fault::Check(fault::Op::RegRead);
     }
     uint32_t code = OnKey(key, false, [&](Hive& hive, int64_t id) {
       return hive.GetValues(id, values.data(), values.size(), limit);
@@ -237,7 +240,7 @@ uint32_t RegQueryValues(HKEY key, RegValueQuery* queries, uint32_t count) noexce
     if (code != ERROR_SUCCESS) return code;
     for (uint32_t i = 0; i < count; ++i) {
       RegValueQuery& query = queries[i];
-      query.result = values[i].code;
+      query.result = faults[i] != ERROR_SUCCESS ? faults[i] : values[i].code;
       if (query.result != ERROR_SUCCESS) continue;
       if (query.type != nullptr) *query.type = values[i].value.type;
       // Loaded for the largest buffer: one too small for it is told so, as alone.

@@ -75,7 +75,8 @@ struct RegValueQuery {
 // Reads several values of one key in one go, all from one state of the hive: each
 // query gets what RegQueryValueEx would have given it alone, in its `result`. Returns
 // 0 when the key could be read (whatever the values' results), else the failure that
-// stopped them all (a deleted key, an unreadable hive), with the results unset.
+// stopped them all (a deleted key, an unreadable hive), with the results unset. A fault
+// armed for fault::Op::RegRead fails one value's read, as it would fail one query.
 PLATFORM_API uint32_t RegQueryValues(HKEY key, RegValueQuery* queries, uint32_t count) noexcept;
 
 // Stores a value (replacing one of the same name, whatever its type). `name` null or ""

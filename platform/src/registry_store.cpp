@@ -350,6 +350,9 @@ uint32_t Hive::Walk(int64_t from, std::string_view path, bool create, int64_t* i
 }
 
 uint32_t Hive::FindKey(int64_t from, std::string_view path, int64_t* id) {
+  // One transaction takes the hive's lock once for the whole walk, not once a name.
+  ReadTransaction transaction(db_, &statements_);
+  if (uint32_t code = transaction.Begin()) return code;
   return Walk(from, path, false, id, nullptr);
 }
 

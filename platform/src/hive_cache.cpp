@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <list>
-#include <string>
 #include <utility>
 
 #include "platform/errors.h"
@@ -63,12 +62,6 @@ bool SameHive(const HiveLocation& a, const HiveLocation& b) {
   return a.machine == b.machine && a.uid == b.uid && a.gid == b.gid && a.path == b.path;
 }
 
-bool Matches(const Kept& kept, const HiveLocation& location, const std::string& normalized) {
-  const HiveLocation& at = kept.hive->location();
-  return at.machine == location.machine && at.uid == location.uid && at.gid == location.gid &&
-         at.path == normalized;
-}
-
 }  // namespace
 
 uint32_t AcquireHive(const HiveLocation& location, bool write, bool create, HiveLease* lease) {
@@ -76,13 +69,11 @@ uint32_t AcquireHive(const HiveLocation& location, bool write, bool create, Hive
   Cache& cache = TheCache();
   const uid_t euid = ::geteuid();
   const gid_t egid = ::getegid();
-  const std::string normalized =
-      location.path.empty() || location.path.front() == '/' ? location.path : "./" + location.path;
   std::shared_ptr<Hive> found;
   {
     std::lock_guard<std::mutex> guard(cache.mutex);
     for (auto it = cache.kept.begin(); it != cache.kept.end(); ++it) {
-      if (!Matches(*it, location, normalized)) continue;
+      if (!SameHive(it->hive->location(), location)) continue;
       if (it->euid == euid && it->egid == egid && (!write || it->hive->writable())) {
         found = it->hive;
         cache.kept.splice(cache.kept.begin(), cache.kept, it);
@@ -109,7 +100,7 @@ uint32_t AcquireHive(const HiveLocation& location, bool write, bool create, Hive
     std::lock_guard<std::mutex> guard(cache.mutex);
     ++cache.opened;
     // The new connection replaces any other for the same hive: one per hive.
-    cache.kept.remove_if([&](const Kept& k) { return SameHive(k.hive->location(), hive->location()); });
+    cache.kept.remove_if([&](const Kept& k) { return SameHive(k.hive->location(), location); });
     cache.kept.push_front(Kept{hive, euid, egid});
     while (cache.kept.size() > cache.limit) cache.kept.pop_back();
   }

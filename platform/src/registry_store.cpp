@@ -202,9 +202,9 @@ uint32_t Hive::Open(const HiveLocation& location, bool write, bool create, std::
   if (location.path.empty()) return create ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
   auto opened = std::make_unique<Hive>();
   opened->opener_ = ::getpid();
+  opened->location_ = location;
   // SQLite takes a name beginning with "file:" as a URI; a path with a directory never does.
-  HiveLocation& where = opened->location_;
-  where = location;
+  HiveLocation where = location;
   if (where.path.front() != '/') where.path = "./" + where.path;
   std::string path = where.path;
   struct stat st {};

@@ -28,6 +28,8 @@ struct Cache {
   size_t limit = 8;
   uint64_t opened = 0;
   pid_t owner = ::getpid();
+  // The cache of the process this one was forked from, kept reachable but never used.
+  Cache* abandoned = nullptr;
 };
 
 std::atomic<Cache*> g_cache{nullptr};
@@ -35,7 +37,12 @@ std::atomic<Cache*> g_cache{nullptr};
 // A forked child starts with an empty cache of its own. The parent's stays allocated
 // and untouched (its lock may even be held by a thread the child does not have), so
 // none of its connections is used or closed here.
-void StartAfresh() { g_cache.store(new Cache()); }
+void StartAfresh() {
+  auto* fresh = new Cache();
+  fresh->abandoned = g_cache.load();
+  if (fresh->abandoned != nullptr) fresh->limit = fresh->abandoned->limit;
+  g_cache.store(fresh);
+}
 
 Cache& TheCache() {
   Cache* cache = g_cache.load();
@@ -52,7 +59,8 @@ Cache& TheCache() {
   if (cache->owner != ::getpid()) {
     Cache* fresh = new Cache();
     fresh->limit = cache->limit;
-    g_cache.compare_exchange_strong(cache, fresh);
+    fresh->abandoned = cache;
+    if (!g_cache.compare_exchange_strong(cache, fresh)) delete fresh;
     cache = g_cache.load();
   }
   return *cache;

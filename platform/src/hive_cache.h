@@ -1,10 +1,8 @@
-// The hive connections a process keeps: one per hive file, opened on first use and
-// kept for the calls after it, a few at most (the least recently used goes first), so
-// that a long-lived process serving many users holds few files open. A kept connection
-// is lent only to the process and effective user that opened it, and only while its
-// path still leads to the very file it opened and that file still passes the checks
-// of the first open (Hive::StillCurrent); otherwise the hive is opened afresh, with
-// every check. A child of the process never uses, nor closes, its parent's connections.
+// The hive connections a process keeps: one per hive, opened on first use, a few at
+// most (least recently used first out), so that a service serving many users holds few
+// files open. A kept connection is lent only to the process and effective user that
+// opened it, and only while Hive::StillCurrent holds; otherwise the hive is opened
+// afresh, with every check. A child never uses, nor closes, its parent's connections.
 #pragma once
 
 #include <cstddef>

@@ -1,11 +1,9 @@
-// One connection to a hive and the key and value operations on it, by key id. A Hive
-// is kept by the process (hive_cache.h) and shared by its key handles, one caller at a
-// time under its lock; it belongs to the process that opened it and is never used, nor
-// closed, by a child of that process. Reads run as single statements, or in one short
-// read transaction, and every write is one IMMEDIATE transaction, waiting at most the
-// lock time-out for another writer (then ERROR_TIMEOUT): nothing is held between
-// calls, so writes of other processes are seen by the next call. An operation on a
-// key that no longer exists reports ERROR_KEY_DELETED.
+// One connection to a hive and the key and value operations on it, by key id, shared
+// by the process's key handles one caller at a time (hive_cache.h). Reads run in one
+// statement or one short read transaction; every write is one IMMEDIATE transaction,
+// waiting at most the lock time-out (then ERROR_TIMEOUT). Nothing is held between
+// calls, so other processes' writes are seen by the next one. An operation on a key
+// that no longer exists reports ERROR_KEY_DELETED.
 #pragma once
 
 #include <sqlite3.h>

@@ -1,6 +1,6 @@
-// The Reg* calls: key handles over hive connections, the three roots resolved at each
-// call, and the buffer conventions of the original platform (sizes in, sizes needed
-// out, ERROR_MORE_DATA when a buffer is short).
+// The Reg* calls: key handles over the process's kept hive connections, the three
+// roots resolved at each call, and the buffer conventions of the original platform
+// (sizes in, sizes needed out, ERROR_MORE_DATA when a buffer is short).
 #include "guarded.h"
 #include "platform/registry.h"
 
@@ -11,7 +11,9 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <vector>
 
+#include "hive_cache.h"
 #include "hive_location.h"
 #include "platform/accounts.h"
 #include "platform/errors.h"
@@ -20,12 +22,15 @@
 
 namespace platform {
 
-// An open key: its own connection to the hive, the key's id, and where the hive is,
-// so that keys opened below it open the same file.
+// An open key: where its hive is, which file the hive was when the key was opened,
+// the key's id in it, and whether the handle may write. It holds no connection: each
+// call borrows the process's, and a hive file replaced or removed since the open no
+// longer holds the key (ERROR_KEY_DELETED).
 struct RegKey {
-  registry::Hive hive;
   registry::HiveLocation location;
+  registry::FileId file;
   int64_t id = registry::kRootKey;
+  bool writable = false;
 };
 
 namespace {
@@ -44,7 +49,6 @@ bool IsRoot(HKEY key) {
 }
 
 std::string_view Text(const char* text) { return text != nullptr ? text : ""; }
-
 
 // Where `key\sub_key` lives: for a root, the hive it names and the path below that
 // hive's root; for a handle, its hive and `sub_key` below its key. Below HKEY_USERS
@@ -74,42 +78,50 @@ uint32_t Locate(HKEY key, std::string_view sub_key, HiveLocation* location, int6
   return ERROR_SUCCESS;
 }
 
-// A new handle on the root key of the hive at `location`.
-uint32_t OpenHive(const HiveLocation& location, bool write, bool create, Handle* handle) {
-  auto opened = std::make_unique<RegKey>();
-  if (uint32_t code = Hive::Open(location, write, create, &opened->hive)) return code;
-  opened->location = location;
-  *handle = std::move(opened);
-  return ERROR_SUCCESS;
+// Runs `operation(hive, key_id)` on the key `key` names: a handle's key in the hive it
+// was opened on, or a root's top key (its hive made first on a write, as the root
+// always exists).
+template <typename Operation>
+uint32_t OnKey(HKEY key, bool write, Operation operation) {
+  if (key == nullptr) return ERROR_INVALID_HANDLE;
+  if (IsRoot(key)) {
+    HiveLocation location;
+    int64_t from = 0;
+    std::string_view rest;
+    if (uint32_t code = Locate(key, {}, &location, &from, &rest)) return code;
+    return registry::WithHive(location, write, write, [&](Hive& hive) { return operation(hive, from); });
+  }
+  if (write && !key->writable) return ERROR_ACCESS_DENIED;
+  bool reached = false;
+  uint32_t code = registry::WithHive(key->location, write, false, [&](Hive& hive) -> uint32_t {
+    reached = true;
+    if (hive.file() != key->file) return ERROR_KEY_DELETED;
+    return operation(hive, key->id);
+  });
+  // The hive file itself is gone, and the key with it.
+  return code == ERROR_FILE_NOT_FOUND && !reached ? ERROR_KEY_DELETED : code;
 }
 
 // Opens or creates `key\sub_key` as a new handle. Only a root may bring its hive file
 // into being: a handle's hive existed when it was opened.
 uint32_t OpenKey(HKEY key, std::string_view sub_key, bool write, bool create, Handle* handle,
                  bool* created) {
-  HiveLocation location;
+  auto opened = std::make_unique<RegKey>();
   int64_t from = 0;
   std::string_view rest;
-  if (uint32_t code = Locate(key, sub_key, &location, &from, &rest)) return code;
-  Handle opened;
-  if (uint32_t code = OpenHive(location, write, create && IsRoot(key), &opened)) return code;
-  uint32_t code = create ? opened->hive.CreateKey(from, rest, &opened->id, created)
-                         : opened->hive.FindKey(from, rest, &opened->id);
+  if (uint32_t code = Locate(key, sub_key, &opened->location, &from, &rest)) return code;
+  const RegKey* parent = IsRoot(key) ? nullptr : key;
+  bool reached = false;
+  uint32_t code = registry::WithHive(opened->location, write, create && parent == nullptr, [&](Hive& hive) {
+    reached = true;
+    if (parent != nullptr && hive.file() != parent->file) return ERROR_KEY_DELETED;
+    opened->file = hive.file();
+    return create ? hive.CreateKey(from, rest, &opened->id, created) : hive.FindKey(from, rest, &opened->id);
+  });
+  if (code == ERROR_FILE_NOT_FOUND && !reached && parent != nullptr) code = ERROR_KEY_DELETED;
   if (code != ERROR_SUCCESS) return code;
+  opened->writable = write;
   *handle = std::move(opened);
-  return ERROR_SUCCESS;
-}
-
-// The handle a value operation works on: `key` itself, or for a root a temporary
-// handle on the root key of its hive (made on a write, as the root always exists).
-uint32_t Use(HKEY key, bool write, Handle* temporary, RegKey** target) {
-  if (key == nullptr) return ERROR_INVALID_HANDLE;
-  if (!IsRoot(key)) {
-    *target = key;
-    return ERROR_SUCCESS;
-  }
-  if (uint32_t code = OpenKey(key, {}, write, write, temporary, nullptr)) return code;
-  *target = temporary->get();
   return ERROR_SUCCESS;
 }
 
@@ -178,7 +190,7 @@ uint32_t RegCreateKeyEx(HKEY key, const char* sub_key, HKEY* result, bool* creat
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     if (key == nullptr) return ERROR_INVALID_HANDLE;
-    if (!IsRoot(key) && !key->hive.writable()) return ERROR_ACCESS_DENIED;
+    if (!IsRoot(key) && !key->writable) return ERROR_ACCESS_DENIED;
     Handle opened;
     if (uint32_t code = OpenKey(key, Text(sub_key), true, true, &opened, created)) return code;
     *result = opened.release();
@@ -197,15 +209,44 @@ uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* da
   return Guarded([&]() -> uint32_t {
     if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
     if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
-    Handle temporary;
-    RegKey* target = nullptr;
-    if (uint32_t code = Use(key, false, &temporary, &target)) return code;
     registry::Value value;
-    if (uint32_t code = target->hive.GetValue(target->id, Text(name), &value, LoadLimit(data, size))) {
-      return code;
-    }
+    uint32_t code = OnKey(key, false, [&](Hive& hive, int64_t id) {
+      return hive.GetValue(id, Text(name), &value, LoadLimit(data, size));
+    });
+    if (code != ERROR_SUCCESS) return code;
     if (type != nullptr) *type = value.type;
     return CopyData(value, data, size);
+  });
+}
+
+uint32_t RegQueryValues(HKEY key, RegValueQuery* queries, uint32_t count) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (queries == nullptr && count != 0) return ERROR_INVALID_PARAMETER;
+    uint64_t limit = 0;
+    std::vector<registry::NamedValue> values(count);
+    // Each value counts as a query of its own for fault injection, so that a test can
+    // fail the read of any one of them.
+    std::vector<uint32_t> faults(count);
+    for (uint32_t i = 0; i < count; ++i) {
+      const RegValueQuery& query = queries[i];
+      if (query.data != nullptr && query.size == nullptr) return ERROR_INVALID_PARAMETER;
+      limit = std::max(limit, LoadLimit(query.data, query.size));
+      values[i].name = Text(query.name);
+      faults[i] = fault::Check(fault::Op::RegRead);
+    }
+    uint32_t code = OnKey(key, false, [&](Hive& hive, int64_t id) {
+      return hive.GetValues(id, values.data(), values.size(), limit);
+    });
+    if (code != ERROR_SUCCESS) return code;
+    for (uint32_t i = 0; i < count; ++i) {
+      RegValueQuery& query = queries[i];
+      query.result = faults[i] != ERROR_SUCCESS ? faults[i] : values[i].code;
+      if (query.result != ERROR_SUCCESS) continue;
+      if (query.type != nullptr) *query.type = values[i].value.type;
+      // Loaded for the largest buffer: one too small for it is told so, as alone.
+      query.result = CopyData(values[i].value, query.data, query.size);
+    }
+    return ERROR_SUCCESS;
   });
 }
 
@@ -218,20 +259,14 @@ uint32_t RegSetValueEx(HKEY key, const char* name, uint32_t type, const uint8_t*
     value.type = type;
     if (size != 0) value.data.assign(reinterpret_cast<const char*>(data), size);
     Terminate(type, &value.data);
-    Handle temporary;
-    RegKey* target = nullptr;
-    if (uint32_t code = Use(key, true, &temporary, &target)) return code;
-    return target->hive.SetValue(target->id, Text(name), value);
+    return OnKey(key, true, [&](Hive& hive, int64_t id) { return hive.SetValue(id, Text(name), value); });
   });
 }
 
 uint32_t RegDeleteValue(HKEY key, const char* name) noexcept {
   return Guarded([&]() -> uint32_t {
     if (uint32_t code = fault::Check(fault::Op::RegWrite)) return code;
-    Handle temporary;
-    RegKey* target = nullptr;
-    if (uint32_t code = Use(key, true, &temporary, &target)) return code;
-    return target->hive.DeleteValue(target->id, Text(name));
+    return OnKey(key, true, [&](Hive& hive, int64_t id) { return hive.DeleteValue(id, Text(name)); });
   });
 }
 
@@ -240,14 +275,14 @@ uint32_t RegDeleteKey(HKEY key, const char* sub_key) noexcept {
     if (uint32_t code = fault::Check(fault::Op::RegWrite)) return code;
     if (key == nullptr) return ERROR_INVALID_HANDLE;
     if (sub_key == nullptr) return ERROR_INVALID_PARAMETER;
-    if (!IsRoot(key)) return key->hive.DeleteKey(key->id, sub_key);
+    if (!IsRoot(key)) {
+      return OnKey(key, true, [&](Hive& hive, int64_t id) { return hive.DeleteKey(id, sub_key); });
+    }
     HiveLocation location;
     int64_t from = 0;
     std::string_view rest;
     if (uint32_t code = Locate(key, sub_key, &location, &from, &rest)) return code;
-    Handle temporary;
-    if (uint32_t code = OpenHive(location, true, false, &temporary)) return code;
-    return temporary->hive.DeleteKey(from, rest);
+    return registry::WithHive(location, true, false, [&](Hive& hive) { return hive.DeleteKey(from, rest); });
   });
 }
 
@@ -257,15 +292,12 @@ uint32_t RegEnumValue(HKEY key, uint32_t index, char* name, uint32_t* name_size,
     if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
     if (name == nullptr || name_size == nullptr) return ERROR_INVALID_PARAMETER;
     if (data != nullptr && data_size == nullptr) return ERROR_INVALID_PARAMETER;
-    Handle temporary;
-    RegKey* target = nullptr;
-    if (uint32_t code = Use(key, false, &temporary, &target)) return code;
     std::string value_name;
     registry::Value value;
-    if (uint32_t code =
-            target->hive.ValueAt(target->id, index, &value_name, &value, LoadLimit(data, data_size))) {
-      return code;
-    }
+    uint32_t code = OnKey(key, false, [&](Hive& hive, int64_t id) {
+      return hive.ValueAt(id, index, &value_name, &value, LoadLimit(data, data_size));
+    });
+    if (code != ERROR_SUCCESS) return code;
     if (type != nullptr) *type = value.type;
     uint32_t name_result = CopyName(value_name, name, name_size);
     uint32_t data_result = CopyData(value, data, data_size);
@@ -277,11 +309,9 @@ uint32_t RegEnumKeyEx(HKEY key, uint32_t index, char* name, uint32_t* name_size)
   return Guarded([&]() -> uint32_t {
     if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
     if (name == nullptr || name_size == nullptr) return ERROR_INVALID_PARAMETER;
-    Handle temporary;
-    RegKey* target = nullptr;
-    if (uint32_t code = Use(key, false, &temporary, &target)) return code;
     std::string sub_key;
-    if (uint32_t code = target->hive.SubKeyAt(target->id, index, &sub_key)) return code;
+    uint32_t code = OnKey(key, false, [&](Hive& hive, int64_t id) { return hive.SubKeyAt(id, index, &sub_key); });
+    if (code != ERROR_SUCCESS) return code;
     return CopyName(sub_key, name, name_size);
   });
 }
@@ -290,11 +320,9 @@ uint32_t RegQueryInfoKey(HKEY key, uint32_t* sub_keys, uint32_t* max_sub_key_len
                          uint32_t* max_value_name_len, uint32_t* max_value_len) noexcept {
   return Guarded([&]() -> uint32_t {
     if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
-    Handle temporary;
-    RegKey* target = nullptr;
-    if (uint32_t code = Use(key, false, &temporary, &target)) return code;
     registry::KeyInfo info;
-    if (uint32_t code = target->hive.Info(target->id, &info)) return code;
+    uint32_t code = OnKey(key, false, [&](Hive& hive, int64_t id) { return hive.Info(id, &info); });
+    if (code != ERROR_SUCCESS) return code;
     if (sub_keys != nullptr) *sub_keys = info.sub_keys;
     if (max_sub_key_len != nullptr) *max_sub_key_len = info.max_sub_key_len;
     if (values != nullptr) *values = info.values;

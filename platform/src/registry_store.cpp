@@ -1,8 +1,10 @@
-// The SQLite side of the registry: opening a hive safely, walking key paths, and
-// reading and writing values, each write in one transaction.
+// The SQLite side of the registry: opening a hive safely, checking a kept connection
+// against its path, walking key paths, and reading and writing values, each write in
+// one transaction, every statement prepared once per connection.
 #include "registry_store.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,10 +13,10 @@
 #include <cstdint>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "hive_file.h"
 #include "platform/errors.h"
-#include "platform/fault.h"
 #include "platform/registry.h"
 #include "platform/safe_open.h"
 #include "sqlite_files.h"
@@ -34,66 +36,19 @@ void SetRegistryLockTimeout(unsigned milliseconds) noexcept {
 namespace registry {
 namespace {
 
-// A prepared statement that finalizes itself; a failed prepare shows in Step().
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) {
-    rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
-  }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  Statement& Bind(int index, int64_t value) {
-    if (rc_ == SQLITE_OK) rc_ = sqlite3_bind_int64(stmt_, index, value);
-    return *this;
-  }
-  Statement& BindText(int index, std::string_view text) {
-    if (rc_ == SQLITE_OK)
-      rc_ = sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
-                              SQLITE_STATIC);
-    return *this;
-  }
-  Statement& BindBlob(int index, std::string_view bytes) {
-    // A null pointer would bind SQL NULL; an empty value is a zero-length blob.
-    if (rc_ == SQLITE_OK)
-      rc_ = sqlite3_bind_blob(stmt_, index, bytes.empty() ? "" : bytes.data(),
-                              static_cast<int>(bytes.size()), SQLITE_STATIC);
-    return *this;
-  }
-
-  // SQLITE_ROW, SQLITE_DONE, or the error of the prepare, a bind or the step.
-  int Step() { return rc_ == SQLITE_OK ? sqlite3_step(stmt_) : rc_; }
-
-  int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-  uint32_t Count(int column) const {
-    int64_t n = Int(column);
-    return n < 0 ? 0 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
-  }
-  std::string Bytes(int column) const {
-    const void* data = sqlite3_column_blob(stmt_, column);
-    int size = sqlite3_column_bytes(stmt_, column);
-    if (data == nullptr || size <= 0) return {};
-    return std::string(static_cast<const char*>(data), static_cast<size_t>(size));
-  }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-  int rc_ = SQLITE_OK;
-};
-
 // The wait for a locked hive. SQLite's own busy handler backs off to 100 ms between
 // tries, but a busy writer frees the lock only for microseconds between transactions,
 // so a waiter with 50 tries in 5 s could starve. Trying every millisecond up to the
 // deadline gives thousands of chances. A known compromise: the wait is still not a
 // queue, so a waiter is not guaranteed its turn before the bound, only very likely to
-// get it. Handles are used by one thread at a time and a wait runs to its end on that
-// thread, so its start fits a thread_local.
-int WaitForLock(void* timeout_ms, int count) {
+// get it. A connection is used by one thread at a time and a wait runs to its end on
+// that thread, so its start fits a thread_local. The bound is read at each wait, as
+// a kept connection outlives any one setting of it.
+int WaitForLock(void*, int count) {
   using Clock = std::chrono::steady_clock;
   thread_local Clock::time_point started;
   if (count == 0) started = Clock::now();
-  auto bound = std::chrono::milliseconds(reinterpret_cast<uintptr_t>(timeout_ms));
+  auto bound = std::chrono::milliseconds(g_lock_timeout_ms.load());
   auto left = bound - (Clock::now() - started);
   if (left <= Clock::duration::zero()) return 0;
   auto pause =
@@ -102,8 +57,10 @@ int WaitForLock(void* timeout_ms, int count) {
   return 1;
 }
 
-uint32_t Exec(sqlite3* db, const char* sql) {
-  return FromSqlite(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
+uint32_t Run(sqlite3* db, StatementCache* statements, const char* sql) {
+  Statement statement(db, statements, sql);
+  const int rc = statement.Step();
+  return rc == SQLITE_DONE || rc == SQLITE_ROW ? ERROR_SUCCESS : FromSqlite(db, rc);
 }
 
 // BEGIN IMMEDIATE takes the write lock at once (waiting the busy time-out for it),
@@ -111,38 +68,40 @@ uint32_t Exec(sqlite3* db, const char* sql) {
 // committed is rolled back.
 class WriteTransaction {
  public:
-  explicit WriteTransaction(sqlite3* db) : db_(db) {}
+  WriteTransaction(sqlite3* db, StatementCache* statements) : db_(db), statements_(statements) {}
   ~WriteTransaction() {
-    if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (sqlite3_get_autocommit(db_) == 0) Run(db_, statements_, "ROLLBACK");
   }
   WriteTransaction(const WriteTransaction&) = delete;
   WriteTransaction& operator=(const WriteTransaction&) = delete;
-  uint32_t Begin() { return Exec(db_, "BEGIN IMMEDIATE"); }
-  uint32_t Commit() { return Exec(db_, "COMMIT"); }
+  uint32_t Begin() { return Run(db_, statements_, "BEGIN IMMEDIATE"); }
+  uint32_t Commit() { return Run(db_, statements_, "COMMIT"); }
 
  private:
   sqlite3* db_;
+  StatementCache* statements_;
 };
 
 // A deferred read transaction, so that several statements see one state of the hive;
-// inside a transaction already open it does nothing.
+// inside a transaction already open it does nothing. It ends with the call.
 class ReadTransaction {
  public:
-  explicit ReadTransaction(sqlite3* db) : db_(db) {}
+  ReadTransaction(sqlite3* db, StatementCache* statements) : db_(db), statements_(statements) {}
   ~ReadTransaction() {
-    if (began_) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (began_) Run(db_, statements_, "COMMIT");
   }
   ReadTransaction(const ReadTransaction&) = delete;
   ReadTransaction& operator=(const ReadTransaction&) = delete;
   uint32_t Begin() {
     if (sqlite3_get_autocommit(db_) == 0) return ERROR_SUCCESS;
-    if (uint32_t code = Exec(db_, "BEGIN")) return code;
+    if (uint32_t code = Run(db_, statements_, "BEGIN")) return code;
     began_ = true;
     return ERROR_SUCCESS;
   }
 
  private:
   sqlite3* db_;
+  StatementCache* statements_;
   bool began_ = false;
 };
 
@@ -159,26 +118,20 @@ uint32_t ForEachName(std::string_view path, Visit visit) {
   return ERROR_SUCCESS;
 }
 
-}  // namespace
-
-Hive::Hive(Hive&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)),
-      writable_(std::exchange(other.writable_, false)),
-      dir_(std::move(other.dir_)) {}
-
-Hive& Hive::operator=(Hive&& other) noexcept {
-  if (this != &other) {
-    sqlite3_close_v2(db_);
-    db_ = std::exchange(other.db_, nullptr);
-    writable_ = std::exchange(other.writable_, false);
-    dir_ = std::move(other.dir_);
+// Names as the hive's NOCASE collation compares them: ASCII letters folded.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
   }
-  return *this;
+  return true;
 }
 
-Hive::~Hive() { sqlite3_close_v2(db_); }
-
-namespace {
+// The most a read loads, as SQL sees it.
+int64_t SqlLimit(uint64_t limit) { return limit > INT64_MAX ? INT64_MAX : static_cast<int64_t>(limit); }
 
 // A user hive, walked to by descriptor from the home (safe_open.h) and checked: the
 // directory and the file the user's own and private, the file a regular one with one
@@ -208,19 +161,55 @@ uint32_t FindMachineHive(const std::string& path, struct stat* checked) {
   return ERROR_SUCCESS;
 }
 
+// What safe_open.h asks of a user's directory or file, on what lstat found.
+bool PassesOwnedCheck(const struct stat& st, uint32_t uid, bool directory) {
+  const bool right_kind = directory ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode) && st.st_nlink == 1;
+  return right_kind && st.st_uid == uid && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+FileState StateOf(const struct stat& st) {
+  return FileState{st.st_size, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
+                   st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec};
+}
+
+// Connections of another process met in a child: never closed here (that would act on
+// the parent's locks and files), only kept reachable.
+std::vector<sqlite3*>& Abandoned() {
+  static auto* abandoned = new std::vector<sqlite3*>();
+  return *abandoned;
+}
+
 }  // namespace
 
-uint32_t Hive::Open(const HiveLocation& location, bool write, bool create, Hive* hive) {
-  if (uint32_t code = fault::Check(fault::Op::Open)) return code;
+Hive::~Hive() {
+  if (OpenedHere()) {
+    Disconnect();
+    return;
+  }
+  statements_.Abandon();
+  if (db_ != nullptr) Abandoned().push_back(db_);
+}
+
+void Hive::Disconnect() noexcept {
+  statements_.Finalize();
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+bool Hive::OpenedHere() const noexcept { return opener_ == ::getpid(); }
+
+uint32_t Hive::Open(const HiveLocation& location, bool write, bool create, std::unique_ptr<Hive>* hive) {
   if (location.path.empty()) return create ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+  auto opened = std::make_unique<Hive>();
+  opened->opener_ = ::getpid();
+  opened->location_ = location;
   // SQLite takes a name beginning with "file:" as a URI; a path with a directory never does.
-  std::string path = location.path.front() == '/' ? location.path : "./" + location.path;
   HiveLocation where = location;
-  where.path = path;
-  Hive opened;
+  if (where.path.front() != '/') where.path = "./" + where.path;
+  std::string path = where.path;
   struct stat st {};
   const auto find = [&] {
-    return location.machine ? FindMachineHive(path, &st) : FindUserHive(where, &opened.dir_, &st);
+    return location.machine ? FindMachineHive(path, &st) : FindUserHive(where, &opened->dir_, &st);
   };
   uint32_t code = find();
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
@@ -229,33 +218,35 @@ uint32_t Hive::Open(const HiveLocation& location, bool write, bool create, Hive*
     code = find();
   }
   if (code != ERROR_SUCCESS) return code;
-  // SQLite opens a user hive by a name that leads through the checked directory, and
-  // only if it finds there the very file that was checked.
-  if (!location.machine) path = PathThrough(opened.dir_.get(), path.c_str() + path.rfind('/') + 1);
+  opened->file_ = FileId{st.st_dev, st.st_ino};
+  if (!location.machine) {
+    struct stat dir {};
+    if (::fstat(opened->dir_.get(), &dir) != 0) return FromErrno(errno);
+    opened->dir_id_ = FileId{dir.st_dev, dir.st_ino};
+    // SQLite opens a user hive by a name that leads through the checked directory,
+    // and only if it finds there the very file that was checked.
+    path = PathThrough(opened->dir_.get(), path.c_str() + path.rfind('/') + 1);
+  }
   ExpectFile expect(path, st.st_dev, st.st_ino);
 
-  if ((code = opened.Connect(path, write)) != ERROR_SUCCESS) return code;
+  if ((code = opened->Connect(path, write)) != ERROR_SUCCESS) return code;
   // Reading the root key proves the file a hive: garbage, a damaged file or a
   // database of another kind fails here rather than at some later call.
   bool exists = false;
-  code = opened.KeyExists(kRootKey, &exists);
+  code = opened->KeyExists(kRootKey, &exists);
   // A writer killed in the middle of a transaction leaves its journal behind, and only
   // a connection that may write can roll it back; until one does, every reader is
   // refused. A reader that could write does it once, and reads on as a reader.
-  if (code != ERROR_SUCCESS && !write &&
-      sqlite3_extended_errcode(opened.db_) == SQLITE_READONLY_ROLLBACK) {
-    Hive recovering;
-    if (recovering.Connect(path, true) == ERROR_SUCCESS &&
-        recovering.KeyExists(kRootKey, &exists) == ERROR_SUCCESS) {
-      recovering.writable_ = false;
-      sqlite3_close_v2(opened.db_);
-      opened.db_ = std::exchange(recovering.db_, nullptr);
-      opened.writable_ = false;
-      code = ERROR_SUCCESS;
-    }
+  if (code != ERROR_SUCCESS && !write && sqlite3_extended_errcode(opened->db_) == SQLITE_READONLY_ROLLBACK) {
+    opened->Disconnect();
+    uint32_t recovered = opened->Connect(path, true);
+    if (recovered == ERROR_SUCCESS) recovered = opened->KeyExists(kRootKey, &exists);
+    opened->writable_ = false;
+    if (recovered == ERROR_SUCCESS) code = ERROR_SUCCESS;
   }
   if (code != ERROR_SUCCESS) return code;
   if (!exists) return ERROR_BADDB;
+  opened->NoteFileState();
   *hive = std::move(opened);
   return ERROR_SUCCESS;
 }
@@ -267,12 +258,38 @@ uint32_t Hive::Connect(const std::string& path, bool write) {
   // SQLite quietly falls back to reading when the file cannot be opened for writing.
   if (write && sqlite3_db_readonly(db_, "main") != 0) return ERROR_ACCESS_DENIED;
   writable_ = write;
-  sqlite3_busy_handler(db_, WaitForLock, reinterpret_cast<void*>(uintptr_t{g_lock_timeout_ms.load()}));
+  sqlite3_busy_handler(db_, WaitForLock, nullptr);
   return ERROR_SUCCESS;
 }
 
+bool Hive::StillCurrent() const {
+  struct stat st {};
+  if (::lstat(location_.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || FileId{st.st_dev, st.st_ino} != file_ ||
+      StateOf(st) != state_) {
+    return false;
+  }
+  if (location_.machine) return true;
+  if (!PassesOwnedCheck(st, location_.uid, false)) return false;
+  // The journal goes where the kept directory is: it must still be the hive's.
+  const std::string dir = location_.path.substr(0, location_.path.rfind('/'));
+  return ::lstat(dir.c_str(), &st) == 0 && FileId{st.st_dev, st.st_ino} == dir_id_ &&
+         PassesOwnedCheck(st, location_.uid, true);
+}
+
+void Hive::NoteFileState() {
+  struct stat st {};
+  // A file that cannot be looked at is never taken for unchanged.
+  state_ = ::lstat(location_.path.c_str(), &st) == 0 ? StateOf(st) : FileState{};
+}
+
+bool Hive::Troubled(uint32_t code) const noexcept {
+  if (code == ERROR_BADDB || code == ERROR_IO_DEVICE || code == ERROR_CANTOPEN) return true;
+  return code == ERROR_ACCESS_DENIED && db_ != nullptr &&
+         sqlite3_extended_errcode(db_) == SQLITE_READONLY_ROLLBACK;
+}
+
 uint32_t Hive::KeyExists(int64_t key, bool* exists) {
-  Statement find(db_, "SELECT 1 FROM keys WHERE id = ?1");
+  Statement find(db_, &statements_, "SELECT 1 FROM keys WHERE id = ?1");
   int rc = find.Bind(1, key).Step();
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return FromSqlite(db_, rc);
   *exists = rc == SQLITE_ROW;
@@ -286,30 +303,36 @@ uint32_t Hive::Missing(int64_t key, uint32_t code_if_present) {
 }
 
 template <typename Body>
-uint32_t Hive::Write(int64_t key, Body body) {
+uint32_t Hive::Write(int64_t, Body body) {
   if (!writable_) return ERROR_ACCESS_DENIED;
-  WriteTransaction transaction(db_);
+  WriteTransaction transaction(db_, &statements_);
   if (uint32_t code = transaction.Begin()) return code;
-  if (uint32_t code = Missing(key, ERROR_SUCCESS)) return code;
   if (uint32_t code = body()) return code;
   return transaction.Commit();
 }
 
 uint32_t Hive::Walk(int64_t from, std::string_view path, bool create, int64_t* id, bool* created) {
-  if (uint32_t code = Missing(from, ERROR_SUCCESS)) return code;
   int64_t current = from;
   bool made = false;
+  bool first = true;
   uint32_t code = ForEachName(path, [&](std::string_view name) -> uint32_t {
-    Statement find(db_, "SELECT id FROM keys WHERE parent = ?1 AND name = ?2");
+    Statement find(db_, &statements_, "SELECT id FROM keys WHERE parent = ?1 AND name = ?2");
     int rc = find.Bind(1, current).BindText(2, name).Step();
     if (rc == SQLITE_ROW) {
       current = find.Int(0);
       made = false;
+      first = false;
       return ERROR_SUCCESS;
     }
     if (rc != SQLITE_DONE) return FromSqlite(db_, rc);
+    // A child found proves its parent; only a first name not found leaves open
+    // whether the key walked from is still there.
+    if (first) {
+      if (uint32_t missing = Missing(from, ERROR_SUCCESS)) return missing;
+      first = false;
+    }
     if (!create) return ERROR_FILE_NOT_FOUND;
-    Statement insert(db_, "INSERT INTO keys(parent, name) VALUES(?1, ?2)");
+    Statement insert(db_, &statements_, "INSERT INTO keys(parent, name) VALUES(?1, ?2)");
     rc = insert.Bind(1, current).BindText(2, name).Step();
     if (rc != SQLITE_DONE) return FromSqlite(db_, rc);
     current = sqlite3_last_insert_rowid(db_);
@@ -317,12 +340,19 @@ uint32_t Hive::Walk(int64_t from, std::string_view path, bool create, int64_t* i
     return ERROR_SUCCESS;
   });
   if (code != ERROR_SUCCESS) return code;
+  if (first) {
+    // No name at all: the key walked from is the result, if it still exists.
+    if (uint32_t missing = Missing(from, ERROR_SUCCESS)) return missing;
+  }
   *id = current;
   if (created != nullptr) *created = made;
   return ERROR_SUCCESS;
 }
 
 uint32_t Hive::FindKey(int64_t from, std::string_view path, int64_t* id) {
+  // One transaction takes the hive's lock once for the whole walk, not once a name.
+  ReadTransaction transaction(db_, &statements_);
+  if (uint32_t code = transaction.Begin()) return code;
   return Walk(from, path, false, id, nullptr);
 }
 
@@ -335,84 +365,105 @@ uint32_t Hive::DeleteKey(int64_t from, std::string_view path) {
     int64_t target = 0;
     if (uint32_t code = Walk(from, path, false, &target, nullptr)) return code;
     if (target == kRootKey) return ERROR_ACCESS_DENIED;
-    Statement child(db_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
+    Statement child(db_, &statements_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
     int rc = child.Bind(1, target).Step();
     if (rc == SQLITE_ROW) return ERROR_ACCESS_DENIED;
     if (rc != SQLITE_DONE) return FromSqlite(db_, rc);
-    Statement values(db_, "DELETE FROM \"values\" WHERE key = ?1");
+    Statement values(db_, &statements_, "DELETE FROM \"values\" WHERE key = ?1");
     rc = values.Bind(1, target).Step();
     if (rc != SQLITE_DONE) return FromSqlite(db_, rc);
-    Statement key(db_, "DELETE FROM keys WHERE id = ?1");
+    Statement key(db_, &statements_, "DELETE FROM keys WHERE id = ?1");
     rc = key.Bind(1, target).Step();
     return rc == SQLITE_DONE ? ERROR_SUCCESS : FromSqlite(db_, rc);
   });
 }
 
+// length() of a blob is read from its record header, without its content, and the
+// content is loaded only when the reader has room for it: a huge value is measured,
+// never copied out. Size and data come from one row, so from one state of the hive.
 uint32_t Hive::GetValue(int64_t key, std::string_view name, Value* value, uint64_t limit) {
-  // length() of a blob is read from its record header, without its content: the size
-  // is known before anything of that size is loaded. One read transaction keeps the
-  // size and the data from different states of the hive.
-  ReadTransaction transaction(db_);
-  if (uint32_t code = transaction.Begin()) return code;
-  Statement find(db_, "SELECT type, length(data) FROM \"values\" WHERE key = ?1 AND name = ?2");
-  int rc = find.Bind(1, key).BindText(2, name).Step();
+  Statement find(db_, &statements_,
+                 "SELECT type, length(data), CASE WHEN length(data) <= ?3 THEN data END"
+                 " FROM \"values\" WHERE key = ?1 AND name = ?2");
+  int rc = find.Bind(1, key).BindText(2, name).Bind(3, SqlLimit(limit)).Step();
   if (rc == SQLITE_DONE) return Missing(key, ERROR_FILE_NOT_FOUND);
   if (rc != SQLITE_ROW) return FromSqlite(db_, rc);
   value->type = static_cast<uint32_t>(find.Int(0));
   value->size = static_cast<uint64_t>(find.Int(1));
-  value->data.clear();
-  if (value->size == 0 || value->size > limit) return ERROR_SUCCESS;
-  Statement load(db_, "SELECT data FROM \"values\" WHERE key = ?1 AND name = ?2");
-  rc = load.Bind(1, key).BindText(2, name).Step();
-  if (rc != SQLITE_ROW) return FromSqlite(db_, rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
-  value->data = load.Bytes(0);
+  value->data = find.Bytes(2);
   return ERROR_SUCCESS;
+}
+
+uint32_t Hive::GetValues(int64_t key, NamedValue* values, size_t count, uint64_t limit) {
+  // Up to eight names a query, the slots left over bound to NULL, which matches nothing.
+  constexpr size_t kSlots = 8;
+  ReadTransaction transaction(db_, &statements_);
+  if (uint32_t code = transaction.Begin()) return code;
+  bool any_found = false;
+  for (size_t i = 0; i < count; ++i) values[i].code = ERROR_FILE_NOT_FOUND;
+  for (size_t first = 0; first < count; first += kSlots) {
+    const size_t last = std::min(count, first + kSlots);
+    Statement find(db_, &statements_,
+                   "SELECT name, type, length(data), CASE WHEN length(data) <= ?2 THEN data END"
+                   " FROM \"values\" WHERE key = ?1 AND name IN (?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+    find.Bind(1, key).Bind(2, SqlLimit(limit));
+    for (size_t i = first; i < last; ++i) find.BindText(static_cast<int>(3 + i - first), values[i].name);
+    int rc;
+    while ((rc = find.Step()) == SQLITE_ROW) {
+      any_found = true;
+      const std::string stored = find.Bytes(0);
+      for (size_t i = first; i < last; ++i) {
+        if (!SameName(values[i].name, stored)) continue;
+        values[i].code = ERROR_SUCCESS;
+        values[i].value.type = static_cast<uint32_t>(find.Int(1));
+        values[i].value.size = static_cast<uint64_t>(find.Int(2));
+        values[i].value.data = find.Bytes(3);
+      }
+    }
+    if (rc != SQLITE_DONE) return FromSqlite(db_, rc);
+  }
+  return any_found || count == 0 ? ERROR_SUCCESS : Missing(key, ERROR_SUCCESS);
 }
 
 uint32_t Hive::SetValue(int64_t key, std::string_view name, const Value& value) {
   return Write(key, [&]() -> uint32_t {
-    // An existing value keeps the spelling of its name, as a new type and data replace the old.
-    Statement set(
-        db_,
-        "INSERT INTO \"values\"(key, name, type, data) VALUES(?1, ?2, ?3, ?4)"
-        " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
+    // An existing value keeps the spelling of its name, as a new type and data replace
+    // the old. Nothing is inserted below a key that has gone.
+    Statement set(db_, &statements_,
+                  "INSERT INTO \"values\"(key, name, type, data)"
+                  " SELECT ?1, ?2, ?3, ?4 WHERE EXISTS(SELECT 1 FROM keys WHERE id = ?1)"
+                  " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
     int rc = set.Bind(1, key).BindText(2, name).Bind(3, value.type).BindBlob(4, value.data).Step();
-    return rc == SQLITE_DONE ? ERROR_SUCCESS : FromSqlite(db_, rc);
+    if (rc != SQLITE_DONE) return FromSqlite(db_, rc);
+    return sqlite3_changes(db_) == 0 ? ERROR_KEY_DELETED : ERROR_SUCCESS;
   });
 }
 
 uint32_t Hive::DeleteValue(int64_t key, std::string_view name) {
   return Write(key, [&]() -> uint32_t {
-    Statement erase(db_, "DELETE FROM \"values\" WHERE key = ?1 AND name = ?2");
+    Statement erase(db_, &statements_, "DELETE FROM \"values\" WHERE key = ?1 AND name = ?2");
     int rc = erase.Bind(1, key).BindText(2, name).Step();
     if (rc != SQLITE_DONE) return FromSqlite(db_, rc);
-    return sqlite3_changes(db_) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    return sqlite3_changes(db_) == 0 ? Missing(key, ERROR_FILE_NOT_FOUND) : ERROR_SUCCESS;
   });
 }
 
 uint32_t Hive::ValueAt(int64_t key, uint32_t index, std::string* name, Value* value, uint64_t limit) {
-  ReadTransaction transaction(db_);
-  if (uint32_t code = transaction.Begin()) return code;
-  Statement at(
-      db_,
-      "SELECT name, type, length(data) FROM \"values\" WHERE key = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
-  int rc = at.Bind(1, key).Bind(2, index).Step();
+  Statement at(db_, &statements_,
+               "SELECT name, type, length(data), CASE WHEN length(data) <= ?3 THEN data END"
+               " FROM \"values\" WHERE key = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
+  int rc = at.Bind(1, key).Bind(2, index).Bind(3, SqlLimit(limit)).Step();
   if (rc == SQLITE_DONE) return Missing(key, ERROR_NO_MORE_ITEMS);
   if (rc != SQLITE_ROW) return FromSqlite(db_, rc);
   *name = at.Bytes(0);
   value->type = static_cast<uint32_t>(at.Int(1));
   value->size = static_cast<uint64_t>(at.Int(2));
-  value->data.clear();
-  if (value->size == 0 || value->size > limit) return ERROR_SUCCESS;
-  Statement load(db_, "SELECT data FROM \"values\" WHERE key = ?1 AND name = ?2");
-  rc = load.Bind(1, key).BindText(2, *name).Step();
-  if (rc != SQLITE_ROW) return FromSqlite(db_, rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
-  value->data = load.Bytes(0);
+  value->data = at.Bytes(3);
   return ERROR_SUCCESS;
 }
 
 uint32_t Hive::SubKeyAt(int64_t key, uint32_t index, std::string* name) {
-  Statement at(db_, "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
+  Statement at(db_, &statements_, "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
   int rc = at.Bind(1, key).Bind(2, index).Step();
   if (rc == SQLITE_DONE) return Missing(key, ERROR_NO_MORE_ITEMS);
   if (rc != SQLITE_ROW) return FromSqlite(db_, rc);
@@ -423,7 +474,7 @@ uint32_t Hive::SubKeyAt(int64_t key, uint32_t index, std::string* name) {
 uint32_t Hive::Info(int64_t key, KeyInfo* info) {
   // One statement, so that the counts and sizes come from one state of the hive.
   Statement query(
-      db_,
+      db_, &statements_,
       "SELECT EXISTS(SELECT 1 FROM keys WHERE id = ?1),"
       " (SELECT count(*) FROM keys WHERE parent = ?1),"
       " (SELECT ifnull(max(length(CAST(name AS BLOB))), 0) FROM keys WHERE parent = ?1),"

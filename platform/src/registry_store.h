@@ -1,18 +1,23 @@
-// One open connection to a hive and the key and value operations on it, by key id.
-// A Hive is never shared between handles or kept across a fork: every key handle owns
-// its own. Reads run as single statements; every write is one IMMEDIATE transaction,
-// waiting at most the lock time-out for another writer (then ERROR_TIMEOUT). An
-// operation on a key that no longer exists reports ERROR_KEY_DELETED.
+// One connection to a hive and the key and value operations on it, by key id, shared
+// by the process's key handles one caller at a time (hive_cache.h). Reads run in one
+// statement or one short read transaction; every write is one IMMEDIATE transaction,
+// waiting at most the lock time-out (then ERROR_TIMEOUT). Nothing is held between
+// calls, so other processes' writes are seen by the next one. An operation on a key
+// that no longer exists reports ERROR_KEY_DELETED.
 #pragma once
 
 #include <sqlite3.h>
+#include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "hive_location.h"
 #include "platform/files.h"
+#include "sqlite_statements.h"
 
 namespace platform::registry {
 
@@ -27,6 +32,13 @@ struct Value {
 // No limit on the bytes a read loads.
 inline constexpr uint64_t kWholeValue = UINT64_MAX;
 
+// One value of a batch read: the name in, and what a single read would have given.
+struct NamedValue {
+  std::string_view name;
+  uint32_t code = 0;  // 0, ERROR_FILE_NOT_FOUND
+  Value value;
+};
+
 struct KeyInfo {
   uint32_t sub_keys = 0;
   uint32_t max_sub_key_len = 0;
@@ -35,19 +47,54 @@ struct KeyInfo {
   uint32_t max_value_len = 0;
 };
 
+// Which file a hive is: its device and inode, held for as long as the connection is
+// open, so that no other file can take them meanwhile.
+struct FileId {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+// What shows that a file was written: its size and its modification and change times.
+struct FileState {
+  off_t size = -1;
+  int64_t mtime_ns = 0;
+  int64_t ctime_ns = 0;
+  bool operator==(const FileState&) const = default;
+};
+
 class Hive {
  public:
   Hive() noexcept = default;
-  Hive(Hive&& other) noexcept;
-  Hive& operator=(Hive&& other) noexcept;
+  Hive(const Hive&) = delete;
+  Hive& operator=(const Hive&) = delete;
   ~Hive();
 
   // Opens the hive file at `location`, for writing when `write` (ERROR_ACCESS_DENIED
   // when the file cannot be written), making it first when it does not exist and
-  // `create` is set (else ERROR_FILE_NOT_FOUND).
-  static uint32_t Open(const HiveLocation& location, bool write, bool create, Hive* hive);
+  // `create` is set (else ERROR_FILE_NOT_FOUND). Every check of safe_open.h applies.
+  static uint32_t Open(const HiveLocation& location, bool write, bool create, std::unique_ptr<Hive>* hive);
+
+  // Whether the path still leads, without a link, to the very directory and file this
+  // connection opened, they still pass the checks they passed then, and nobody but
+  // this connection has written the file since it last looked (its size, modification
+  // and change times as noted). Two lstat calls: cheap enough for every use. A file
+  // changed by another hand is opened afresh rather than trusted to SQLite, which
+  // notices only changes that SQLite made.
+  bool StillCurrent() const;
+  // Notes the file's size and times as this connection leaves it (after a write).
+  void NoteFileState();
+  // Whether this process opened the connection (it may use it).
+  bool OpenedHere() const noexcept;
+  // Whether a failure `code` of the last operation is the connection's own trouble
+  // (a damaged or rewritten file, a journal only a writer may roll back), so that a
+  // fresh connection might fare differently.
+  bool Troubled(uint32_t code) const noexcept;
 
   bool writable() const noexcept { return writable_; }
+  const FileId& file() const noexcept { return file_; }
+  const HiveLocation& location() const noexcept { return location_; }
+  std::mutex& mutex() noexcept { return mutex_; }
 
   // Key paths are names separated by "\", empty names skipped, taken from key `from`.
   uint32_t FindKey(int64_t from, std::string_view path, int64_t* id);
@@ -58,6 +105,9 @@ class Hive {
   // Reads a value; its data is loaded only when it is at most `limit` bytes long, so
   // that a reader with a small buffer never holds a huge value in memory.
   uint32_t GetValue(int64_t key, std::string_view name, Value* value, uint64_t limit = kWholeValue);
+  // Reads several values from one state of the hive, each as GetValue would (its own
+  // code says whether it was found); the result is the failure that stopped them all.
+  uint32_t GetValues(int64_t key, NamedValue* values, size_t count, uint64_t limit);
   uint32_t SetValue(int64_t key, std::string_view name, const Value& value);
   uint32_t DeleteValue(int64_t key, std::string_view name);
 
@@ -71,18 +121,27 @@ class Hive {
  private:
   // Opens the connection on the file at `path`, for writing when `write`.
   uint32_t Connect(const std::string& path, bool write);
+  void Disconnect() noexcept;
   uint32_t Walk(int64_t from, std::string_view path, bool create, int64_t* id, bool* created);
   // Runs `body` in one write transaction on an existing `key`, committing on success.
   template <typename Body>
   uint32_t Write(int64_t key, Body body);
   uint32_t KeyExists(int64_t key, bool* exists);
   uint32_t Missing(int64_t key, uint32_t code_if_present);
+  uint32_t LoadData(int64_t key, std::string_view name, Value* value);
 
   sqlite3* db_ = nullptr;
+  StatementCache statements_;
   bool writable_ = false;
+  pid_t opener_ = 0;
+  HiveLocation location_;
+  FileId file_;
+  FileState state_;
+  FileId dir_id_;  // a user hive's directory
   // A user hive's directory, through which SQLite names the hive and its journal, so
   // that they stay in the directory that was checked. Closed after the connection.
   UniqueFile dir_;
+  std::mutex mutex_;
 };
 
 }  // namespace platform::registry

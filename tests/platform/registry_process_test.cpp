@@ -1,5 +1,7 @@
 // The registry store between processes and users: concurrent writers, a locked hive,
-// damaged hive files, the machine hive's permissions and other users' hives.
+// damaged hive files, the machine hive's permissions, other users' hives, and the
+// connections a process keeps: across fork, under a replaced, removed, damaged or
+// tampered hive, and within their bound.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -8,13 +10,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "hive_cache.h"
 #include "needs_root.h"
 #include "platform/accounts.h"
 #include "platform/errors.h"
@@ -24,6 +30,7 @@
 
 namespace {
 
+using pellam::test::QueryValue;
 using pellam::test::QueryValueAt;
 using pellam::test::Sandbox;
 using pellam::test::SetNumber;
@@ -91,7 +98,10 @@ class RegistryProcess : public ::testing::Test {
     sandbox_.AddUser("bob", 2002, "Bob Jones", "/home/bob");
     ::chmod(sandbox_.root().c_str(), 0755);  // other users must reach the hives
   }
-  void TearDown() override { platform::SetRegistryLockTimeout(5000); }
+  void TearDown() override {
+    platform::SetRegistryLockTimeout(5000);
+    platform::registry::SetKeptHiveLimit(8);
+  }
 
   Sandbox sandbox_;
 };
@@ -462,6 +472,205 @@ TEST_F(RegistryProcess, AHiveThatIsALinkIsRefused) {
   EXPECT_EQ(platform::RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Corwent", platform::KEY_READ,
                                    key.out()),
             ERROR_FILE_NOT_FOUND);
+}
+
+// ---- Kept connections ---------------------------------------------------------
+
+using platform::registry::HiveOpenCount;
+using platform::registry::KeptHiveCount;
+
+// How many descriptors of this process lead to a file whose name ends in `suffix`.
+int OpenDescriptorsEndingIn(const std::string& suffix) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+    if (!ec && target.size() >= suffix.size() && target.compare(target.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+TEST_F(RegistryProcess, AChildOpensItsOwnConnectionAndLeavesItsParentsAlone) {
+  UniqueKey key;
+  ASSERT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Kept", key.out()), 0u);
+  ASSERT_EQ(SetString(key.get(), "Who", "parent"), 0u);
+  const int child = pellam::test::RunInChild([&key] {
+    // The parent's handle works here too, on a connection of the child's own.
+    if (QueryValue(key.get(), "Who").text() != "parent") return 1;
+    if (HiveOpenCount() != 1 || KeptHiveCount() != 1) return 2;
+    if (uint32_t code = SetString(key.get(), "Who", "child")) {
+      std::fprintf(stderr, "child's write: %u\n", code);
+      return 3;
+    }
+    std::exit(0);  // a normal exit runs every destructor the child has
+  });
+  EXPECT_EQ(child, 0) << "1: not read, 2: the parent's connection was used, 3: not written";
+  // The parent's connections still serve it, and see the child's write.
+  EXPECT_EQ(QueryValue(key.get(), "Who").text(), "child");
+  EXPECT_EQ(SetString(key.get(), "Who", "parent again"), 0u);
+  EXPECT_EQ(QueryValueAt(HKEY_CURRENT_USER, "Software\\Kept", "Who").text(), "parent again");
+}
+
+TEST_F(RegistryProcess, AKeptConnectionHoldsNothingBetweenCalls) {
+  UniqueKey key;
+  ASSERT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Kept", key.out()), 0u);
+  ASSERT_EQ(SetNumber(key.get(), "N", 0), 0u);
+  platform::SetRegistryLockTimeout(500);
+  for (uint32_t n = 1; n <= 5; ++n) {
+    ASSERT_EQ(QueryValue(key.get(), "N").code, 0u);
+    // A read lock kept from that read would make this writer's commit time out.
+    const int child = pellam::test::RunInChild([n] {
+      UniqueKey k;
+      if (platform::RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Kept", platform::KEY_ALL_ACCESS, k.out()) != 0)
+        return 1;
+      return SetNumber(k.get(), "N", n) == 0 ? 0 : 2;
+    });
+    ASSERT_EQ(child, 0) << n;
+    uint32_t got = 0, size = sizeof got;
+    ASSERT_EQ(platform::RegQueryValueEx(key.get(), "N", nullptr, reinterpret_cast<uint8_t*>(&got), &size), 0u);
+    EXPECT_EQ(got, n) << "the other process's write was not seen";
+  }
+}
+
+TEST_F(RegistryProcess, AHiveReplacedOrRemovedUnderAKeptConnectionIsNoticed) {
+  const std::string hive = sandbox_.Path("/home/tester/.pellam/registry.db");
+  UniqueKey key;
+  ASSERT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Kept", key.out()), 0u);
+  ASSERT_EQ(SetString(key.get(), "Version", "first"), 0u);
+  std::filesystem::copy_file(hive, hive + ".first");
+  ASSERT_EQ(SetString(key.get(), "Version", "second"), 0u);
+
+  // Replaced: another file now stands under the hive's name.
+  ASSERT_EQ(::rename((hive + ".first").c_str(), hive.c_str()), 0);
+  const uint64_t opened = HiveOpenCount();
+  EXPECT_EQ(QueryValueAt(HKEY_CURRENT_USER, "Software\\Kept", "Version").text(), "first");
+  EXPECT_EQ(HiveOpenCount(), opened + 1) << "the kept connection was used on the old file";
+  EXPECT_EQ(QueryValue(key.get(), "Version").code, ERROR_KEY_DELETED) << "a handle on the file replaced";
+
+  // Removed: reads find nothing and make nothing; a write makes a new hive.
+  UniqueKey current;
+  ASSERT_EQ(platform::RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Kept", platform::KEY_ALL_ACCESS, current.out()), 0u);
+  ASSERT_EQ(::unlink(hive.c_str()), 0);
+  EXPECT_EQ(QueryValueAt(HKEY_CURRENT_USER, "Software\\Kept", "Version").code, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(QueryValue(current.get(), "Version").code, ERROR_KEY_DELETED);
+  EXPECT_EQ(SetString(current.get(), "Version", "x"), ERROR_KEY_DELETED);
+  struct stat st {};
+  EXPECT_NE(::stat(hive.c_str(), &st), 0) << "a read made a hive";
+  EXPECT_EQ(SetString(HKEY_CURRENT_USER, "Fresh", "yes"), 0u);
+  EXPECT_EQ(QueryValue(HKEY_CURRENT_USER, "Fresh").text(), "yes");
+}
+
+TEST_F(RegistryProcess, AKeptConnectionToAHiveDamagedInPlaceGivesBadDbUntilItIsRepaired) {
+  const std::string hive = sandbox_.Path("/home/tester/.pellam/registry.db");
+  UniqueKey key;
+  ASSERT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Kept", key.out()), 0u);
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(SetNumber(key.get(), ("v" + std::to_string(i)).c_str(), 7), 0u);
+  ASSERT_EQ(QueryValue(key.get(), "v1").code, 0u);
+  const std::string good = pellam::test::ReadTextFile(hive);
+  // Same file, same header: only the pages behind it are smashed.
+  std::string smashed = good;
+  for (size_t i = 100; i < smashed.size(); ++i) smashed[i] = static_cast<char>(i * 13);
+  pellam::test::WriteTextFile(hive, smashed);
+  EXPECT_EQ(QueryValue(key.get(), "v1").code, ERROR_BADDB);
+  EXPECT_EQ(SetNumber(key.get(), "v1", 8), ERROR_BADDB);
+  EXPECT_EQ(QueryValueAt(HKEY_CURRENT_USER, "Software\\Kept", "v1").code, ERROR_BADDB);
+  EXPECT_EQ(pellam::test::ReadTextFile(hive), smashed) << "the damaged hive was written";
+  pellam::test::WriteTextFile(hive, good);
+  EXPECT_EQ(QueryValue(key.get(), "v1").code, 0u);
+  EXPECT_EQ(SetNumber(key.get(), "v1", 8), 0u);
+}
+
+// A statement kept by a connection whose hive's tables were changed under it fails
+// cleanly, and works again once the tables are as they were.
+TEST_F(RegistryProcess, KeptStatementsSurviveTheHivesTablesChangingUnderThem) {
+  UniqueKey key;
+  ASSERT_EQ(platform::RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Kept", key.out()), 0u);
+  ASSERT_EQ(SetString(key.get(), "Name", "value"), 0u);
+  std::unique_ptr<platform::registry::Hive> hive;
+  platform::registry::HiveLocation location;
+  ASSERT_EQ(platform::registry::UserHive(::geteuid(), &location), 0u);
+  ASSERT_EQ(platform::registry::Hive::Open(location, true, false, &hive), 0u);
+  int64_t id = 0;
+  platform::registry::Value value;
+  ASSERT_EQ(hive->FindKey(platform::registry::kRootKey, "Software\\Kept", &id), 0u);
+  ASSERT_EQ(hive->GetValue(id, "Name", &value), 0u);  // the statements are prepared now
+
+  const auto change = [&](const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(location.path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+  };
+  change("ALTER TABLE \"values\" RENAME COLUMN data TO contents");
+  EXPECT_EQ(hive->GetValue(id, "Name", &value), ERROR_BADDB);
+  EXPECT_EQ(hive->SetValue(id, "Name", value), ERROR_BADDB);
+  change("ALTER TABLE \"values\" RENAME COLUMN contents TO data");
+  ASSERT_EQ(hive->GetValue(id, "Name", &value), 0u);
+  EXPECT_EQ(value.data, std::string("value\0", 6));
+  change("DROP TABLE keys");
+  int64_t again = 0;
+  EXPECT_EQ(hive->FindKey(platform::registry::kRootKey, "Software\\Kept", &again), ERROR_BADDB);
+}
+
+TEST_F(RegistryProcess, AKeptHiveTamperedWithIsCheckedAgainAndRefused) {
+  PELLAM_NEEDS_ROOT("root keeps ann's hive while ann's files change");
+  const std::string sid = platform::SidString(2001);
+  const std::string hive = sandbox_.Path("/home/ann/.pellam/registry.db");
+  const std::string dir = sandbox_.Path("/home/ann/.pellam");
+  struct Row {
+    const char* what;
+    std::function<bool()> tamper;
+    std::function<bool()> undo;
+  };
+  const Row rows[] = {
+      {"the hive a link to itself",
+       [&] { return ::rename(hive.c_str(), (hive + ".real").c_str()) == 0 && ::symlink("registry.db.real", hive.c_str()) == 0; },
+       [&] { return ::unlink(hive.c_str()) == 0 && ::rename((hive + ".real").c_str(), hive.c_str()) == 0; }},
+      {"the hive writable by others", [&] { return ::chmod(hive.c_str(), 0666) == 0; },
+       [&] { return ::chmod(hive.c_str(), 0600) == 0; }},
+      {"the hive with a second link", [&] { return ::link(hive.c_str(), (dir + "/second").c_str()) == 0; },
+       [&] { return ::unlink((dir + "/second").c_str()) == 0; }},
+      {"the directory writable by others", [&] { return ::chmod(dir.c_str(), 0777) == 0; },
+       [&] { return ::chmod(dir.c_str(), 0700) == 0; }},
+      {"the directory swapped for a link",
+       [&] { return ::rename(dir.c_str(), (dir + ".real").c_str()) == 0 && ::symlink(".pellam.real", dir.c_str()) == 0; },
+       [&] { return ::unlink(dir.c_str()) == 0 && ::rename((dir + ".real").c_str(), dir.c_str()) == 0; }},
+  };
+  const std::string path = sid + "\\Software\\Corwent\\Pellam";
+  {
+    UniqueKey key;
+    ASSERT_EQ(platform::RegCreateKeyEx(HKEY_USERS, path.c_str(), key.out()), 0u);
+    ASSERT_EQ(SetString(key.get(), "FullName", "Ann"), 0u);
+  }
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(QueryValueAt(HKEY_USERS, path.c_str(), "FullName").text(), "Ann");  // kept from here on
+    ASSERT_TRUE(row.tamper());
+    EXPECT_EQ(QueryValueAt(HKEY_USERS, path.c_str(), "FullName").code, ERROR_ACCESS_DENIED);
+    UniqueKey written;
+    EXPECT_EQ(platform::RegCreateKeyEx(HKEY_USERS, path.c_str(), written.out()), ERROR_ACCESS_DENIED);
+    ASSERT_TRUE(row.undo());
+  }
+}
+
+TEST_F(RegistryProcess, NoMoreHivesAreKeptOpenThanTheBound) {
+  PELLAM_NEEDS_ROOT("root reads many users' hives");
+  platform::registry::SetKeptHiveLimit(3);
+  for (uint32_t uid = 3001; uid <= 3006; ++uid) {
+    sandbox_.AddUser("user" + std::to_string(uid), uid, "User", "/home/user" + std::to_string(uid));
+    UniqueKey key;
+    ASSERT_EQ(platform::RegCreateKeyEx(HKEY_USERS, (platform::SidString(uid) + "\\Software").c_str(), key.out()), 0u);
+    ASSERT_EQ(SetNumber(key.get(), "Uid", uid), 0u);
+  }
+  EXPECT_LE(KeptHiveCount(), 3u);
+  EXPECT_LE(OpenDescriptorsEndingIn("/registry.db"), 3);
+  EXPECT_LE(OpenDescriptorsEndingIn("/.pellam"), 3);
+  // The first user's hive, let go long ago, is opened again.
+  const uint64_t opened = HiveOpenCount();
+  EXPECT_EQ(QueryValueAt(HKEY_USERS, (platform::SidString(3001) + "\\Software").c_str(), "Uid").code, 0u);
+  EXPECT_EQ(HiveOpenCount(), opened + 1);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -506,6 +507,70 @@ TEST_F(Registry, FaultsFailTheOperationAndChangeNothing) {
             ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(platform::RegOpenKeyEx(key.get(), "Sub", platform::KEY_READ, k.out()), 0u);
   EXPECT_EQ(QueryValue(HKEY_CURRENT_USER, "x").code, ERROR_FILE_NOT_FOUND);
+}
+
+// Each value of a batch gets exactly what a query of its own would have given it.
+TEST_F(Registry, ABatchReadGivesEachValueWhatASingleReadWould) {
+  UniqueKey key;
+  Create("Batch", &key);
+  ASSERT_EQ(SetString(key.get(), "Short", "abc"), 0u);
+  ASSERT_EQ(SetString(key.get(), "Long", std::string(300, 'x')), 0u);
+  ASSERT_EQ(pellam::test::SetNumber(key.get(), "Number", 42), 0u);
+  ASSERT_EQ(pellam::test::SetValue(key.get(), "Empty", platform::REG_BINARY, ""), 0u);
+  struct Row {
+    const char* name;
+    uint32_t buffer;  // 0: no buffer, the size only
+  };
+  // More names than one query of the store takes, some of them twice or in other cases.
+  const Row rows[] = {{"short", 16},  {"Long", 16},    {"LONG", 400},  {"Number", 4}, {"number", 3},
+                      {"Missing", 8}, {"Empty", 8},    {"Short", 0},   {"Long", 0},   {"Absent", 0},
+                      {"SHORT", 4},   {"Short", 3}};
+  constexpr size_t kRows = std::size(rows);
+  std::vector<std::vector<uint8_t>> buffers(kRows);
+  uint32_t types[kRows] = {}, sizes[kRows] = {};
+  platform::RegValueQuery queries[kRows];
+  for (size_t i = 0; i < kRows; ++i) {
+    buffers[i].assign(rows[i].buffer, 0xEE);
+    sizes[i] = rows[i].buffer;
+    queries[i].name = rows[i].name;
+    queries[i].type = &types[i];
+    queries[i].data = rows[i].buffer != 0 ? buffers[i].data() : nullptr;
+    queries[i].size = &sizes[i];
+  }
+  ASSERT_EQ(platform::RegQueryValues(key.get(), queries, kRows), 0u);
+  for (size_t i = 0; i < kRows; ++i) {
+    std::vector<uint8_t> single(rows[i].buffer, 0xEE);
+    uint32_t type = 0, size = rows[i].buffer;
+    const uint32_t code = platform::RegQueryValueEx(key.get(), rows[i].name, &type,
+                                                    rows[i].buffer != 0 ? single.data() : nullptr, &size);
+    SCOPED_TRACE(std::string(rows[i].name) + " into " + std::to_string(rows[i].buffer));
+    EXPECT_EQ(queries[i].result, code);
+    EXPECT_EQ(sizes[i], size);
+    if (code == 0) {
+      EXPECT_EQ(types[i], type);
+      EXPECT_EQ(buffers[i], single);
+    }
+  }
+  EXPECT_EQ(queries[5].result, ERROR_FILE_NOT_FOUND);  // the rows above cover each outcome
+  EXPECT_EQ(queries[1].result, ERROR_MORE_DATA);
+
+  // A fault fails the one value it was armed for.
+  platform::fault::FailNth(Op::RegRead, 2, ERROR_IO_DEVICE);
+  ASSERT_EQ(platform::RegQueryValues(key.get(), queries, 3), 0u);
+  EXPECT_EQ(queries[0].result, 0u);
+  EXPECT_EQ(queries[1].result, ERROR_IO_DEVICE);
+  EXPECT_EQ(queries[2].result, 0u);
+  platform::fault::Clear();
+
+  // What stops them all is the call's result.
+  ASSERT_EQ(platform::RegDeleteKey(HKEY_CURRENT_USER, "Batch"), 0u);
+  EXPECT_EQ(platform::RegQueryValues(key.get(), queries, kRows), ERROR_KEY_DELETED);
+  EXPECT_EQ(platform::RegQueryValues(nullptr, queries, 1), ERROR_INVALID_HANDLE);
+  platform::RegValueQuery no_size;
+  uint8_t byte = 0;
+  no_size.name = "x";
+  no_size.data = &byte;
+  EXPECT_EQ(platform::RegQueryValues(HKEY_CURRENT_USER, &no_size, 1), ERROR_INVALID_PARAMETER);
 }
 
 }  // namespace

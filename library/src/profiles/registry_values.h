@@ -6,25 +6,41 @@
 
 #include <cstdint>
 
+#include "pellam.h"
 #include "platform/registry.h"
 
 namespace pellam {
 
 using platform::HKEY;
 
+// A value of a profile key as one read of the store found it: what RegQueryValueEx
+// gave for a buffer of PELLAM_MAX_PATH bytes (the most any profile field takes), so
+// that the readers below can tell what it gives for any smaller buffer.
+struct FetchedValue {
+  const char* name = nullptr;
+  uint32_t code = 0;
+  uint32_t type = 0;
+  uint32_t size = 0;
+  uint8_t data[PELLAM_MAX_PATH];
+};
+
+// Reads the named values of `key` in one query of the store, all from one state of
+// it. The result is a failure that stopped them all (each value's own is its `code`).
+uint32_t FetchValues(HKEY key, FetchedValue* values, uint32_t count);
+
 // A REG_SZ value into `buffer` (always NUL-terminated; "" when missing or failed).
-uint32_t ReadRegString(HKEY key, const char* name, char* buffer, uint32_t size);
+uint32_t ReadRegString(const FetchedValue& value, char* buffer, uint32_t size);
 
 // A REG_SZ path into `path` (260 bytes), made absolute with exactly one trailing "/".
 // A failure or an empty value leaves `path` untouched.
-uint32_t ReadRegPath(HKEY key, const char* name, char* path);
+uint32_t ReadRegPath(const FetchedValue& value, char* path);
 
 // A REG_DWORD into `*value`, which holds `fallback` unless a value was read.
-uint32_t ReadRegNumber(HKEY key, const char* name, uint32_t* value, uint32_t fallback);
+uint32_t ReadRegNumber(const FetchedValue& value, uint32_t* number, uint32_t fallback);
 
 // As ReadRegNumber, then clamped to 0x7FFFFFFF and raised to at least `minimum`.
 // A failure leaves `*value` untouched.
-uint32_t ReadRegBoundedNumber(HKEY key, const char* name, uint32_t* value, uint32_t fallback,
+uint32_t ReadRegBoundedNumber(const FetchedValue& value, uint32_t* number, uint32_t fallback,
                               uint32_t minimum);
 
 // Stores `text` as REG_SZ, or deletes the value when it starts with the delete mark.

@@ -1,6 +1,8 @@
 // The machine's mail parameters under HKEY_LOCAL_MACHINE\Software\Corwent\Pellam:
-// read with their defaults and bounds, written field by field.
+// read with their defaults and bounds in one query of the store, written field by
+// field.
 #include <cstring>
+#include <iterator>
 
 #include "pellam.h"
 #include "platform/errors.h"
@@ -28,26 +30,38 @@ constexpr Bounded kBoundedNumbers[] = {
 };
 constexpr uint32_t kSenderRetryLimitDefault = 259200000;  // 72 hours
 
-uint32_t ReadDirectory(HKEY key, const char* name, char* path) {
-  uint32_t code = ReadRegPath(key, name, path);
+uint32_t ReadDirectory(const FetchedValue& value, char* path) {
+  uint32_t code = ReadRegPath(value, path);
   if (code == 0 && path[0] == '\0') return ERR_BAD_PARAMETERS;
   return code;
 }
 
+// The values of the parameters key, fetched in one query and read in this order.
+enum Stored { kQueue, kTemp, kFirstBounded, kRetryLimit = kFirstBounded + 6, kErrorFile, kGateway, kStoredCount };
+
 uint32_t ReadProfile(HKEY key, MailSystemProfile* p) {
-  if (uint32_t code = ReadDirectory(key, "MailQueuePath", p->MailQueuePath)) return code;
-  if (uint32_t code = ReadDirectory(key, "MailTempPath", p->MailTempPath)) return code;
-  for (const Bounded& b : kBoundedNumbers) {
-    if (uint32_t code = ReadRegBoundedNumber(key, b.name, &(p->*b.field), b.fallback, b.minimum)) {
+  FetchedValue values[kStoredCount];
+  values[kQueue].name = "MailQueuePath";
+  values[kTemp].name = "MailTempPath";
+  for (size_t i = 0; i < std::size(kBoundedNumbers); ++i) values[kFirstBounded + i].name = kBoundedNumbers[i].name;
+  values[kRetryLimit].name = "SenderRetryLimit";
+  values[kErrorFile].name = "ErrorFile";
+  values[kGateway].name = "ExternalGateway";
+  if (uint32_t code = FetchValues(key, values, kStoredCount)) return code;
+
+  if (uint32_t code = ReadDirectory(values[kQueue], p->MailQueuePath)) return code;
+  if (uint32_t code = ReadDirectory(values[kTemp], p->MailTempPath)) return code;
+  for (size_t i = 0; i < std::size(kBoundedNumbers); ++i) {
+    const Bounded& b = kBoundedNumbers[i];
+    if (uint32_t code = ReadRegBoundedNumber(values[kFirstBounded + i], &(p->*b.field), b.fallback, b.minimum)) {
       return code;
     }
   }
-  if (uint32_t code = ReadRegNumber(key, "SenderRetryLimit", &p->SenderRetryLimit,
-                                    kSenderRetryLimitDefault)) {
+  if (uint32_t code = ReadRegNumber(values[kRetryLimit], &p->SenderRetryLimit, kSenderRetryLimitDefault)) {
     return code;
   }
-  if (uint32_t code = ReadRegString(key, "ErrorFile", p->ErrorFile, sizeof p->ErrorFile)) return code;
-  return ReadRegString(key, "ExternalGateway", p->ExternalGateway, sizeof p->ExternalGateway);
+  if (uint32_t code = ReadRegString(values[kErrorFile], p->ErrorFile, sizeof p->ErrorFile)) return code;
+  return ReadRegString(values[kGateway], p->ExternalGateway, sizeof p->ExternalGateway);
 }
 
 uint32_t WriteProfile(HKEY key, const MailSystemProfile* p) {

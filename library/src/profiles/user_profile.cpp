@@ -49,9 +49,14 @@ uint32_t FillFromAccount(MailProfile* p) {
 }
 
 uint32_t ReadProfileValues(HKEY key, MailProfile* p) {
-  if (uint32_t code = ReadRegString(key, "FullName", p->FullName, sizeof p->FullName)) return code;
-  if (uint32_t code = ReadRegPath(key, "MailDirectory", p->MailDirectory)) return code;
-  if (uint32_t code = ReadRegString(key, "Forward", p->Forward, sizeof p->Forward)) return code;
+  // One query of the store for the whole record, read below in the record's order.
+  FetchedValue values[5];
+  const char* const names[] = {"FullName", "MailDirectory", "Forward", "AutoReply", "DisableNewMail"};
+  for (size_t i = 0; i < 5; ++i) values[i].name = names[i];
+  if (uint32_t code = FetchValues(key, values, 5)) return code;
+  if (uint32_t code = ReadRegString(values[0], p->FullName, sizeof p->FullName)) return code;
+  if (uint32_t code = ReadRegPath(values[1], p->MailDirectory)) return code;
+  if (uint32_t code = ReadRegString(values[2], p->Forward, sizeof p->Forward)) return code;
   // Mail forwarded to the user's own name would come straight back.
   if (IsGiven(p->Forward) && ::strcasecmp(p->Forward, p->AccountName) == 0) p->Forward[0] = '\0';
   if (!IsGiven(p->MailDirectory) || !IsGiven(p->FullName)) {
@@ -59,9 +64,9 @@ uint32_t ReadProfileValues(HKEY key, MailProfile* p) {
   }
   if (!IsGiven(p->MailDirectory)) return ERR_NO_MAIL_DIRECTORY;
   auto* auto_reply = reinterpret_cast<uint32_t*>(&p->AutoReply);
-  if (uint32_t code = ReadRegBoundedNumber(key, "AutoReply", auto_reply, 0, 0)) return code;
+  if (uint32_t code = ReadRegBoundedNumber(values[3], auto_reply, 0, 0)) return code;
   auto* disable = reinterpret_cast<uint32_t*>(&p->DisableNewMail);
-  return ReadRegBoundedNumber(key, "DisableNewMail", disable, 0, 0);
+  return ReadRegBoundedNumber(values[4], disable, 0, 0);
 }
 
 // Opens the profile key of the record's user for query.

@@ -4,8 +4,10 @@
 // and does not touch the last-error value; absent keys and values report
 // ERROR_FILE_NOT_FOUND.
 //
-// One SQLite database per hive. Every write is one transaction; several processes may
-// read and write at once; a hive locked by another writer is waited for a bounded time
+// One SQLite database per hive, opened once per process and kept for later calls (a
+// few hives at most); a hive file replaced or removed meanwhile is noticed at the next
+// call, and nothing is held between calls, so other processes' writes are seen at
+// once. Every write is one transaction; several processes may read and write at once; a hive locked by another writer is waited for a bounded time
 // (then ERROR_TIMEOUT); a damaged or unreadable hive file gives ERROR_BADDB, never a
 // crash. Permissions are the hive file's: the machine hive is created 0644 (only its
 // owner, root on a real system, may write), a user hive 0600 in the user's home.
@@ -59,6 +61,23 @@ PLATFORM_API uint32_t RegCloseKey(HKEY key) noexcept;
 // and the result is ERROR_MORE_DATA; the buffer's contents are then undefined.
 PLATFORM_API uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* data,
                          uint32_t* size) noexcept;
+
+// One value of a RegQueryValues call: `name` in; `type`, `data` and `size` as
+// RegQueryValueEx takes them; `result` out, what RegQueryValueEx would have returned.
+struct RegValueQuery {
+  const char* name = nullptr;
+  uint32_t* type = nullptr;
+  uint8_t* data = nullptr;
+  uint32_t* size = nullptr;
+  uint32_t result = 0;
+};
+
+// Reads several values of one key in one go, all from one state of the hive: each
+// query gets what RegQueryValueEx would have given it alone, in its `result`. Returns
+// 0 when the key could be read (whatever the values' results), else the failure that
+// stopped them all (a deleted key, an unreadable hive), with the results unset. A fault
+// armed for fault::Op::RegRead fails one value's read, as it would fail one query.
+PLATFORM_API uint32_t RegQueryValues(HKEY key, RegValueQuery* queries, uint32_t count) noexcept;
 
 // Stores a value (replacing one of the same name, whatever its type). `name` null or ""
 // is the key's default value. String data whose terminator is missing is stored with it

@@ -53,7 +53,7 @@ uint32_t LastDigitRun(const char* name) {
 // The highest number among the folder's "msg????.mai" names; 0 when there is none.
 uint32_t HighestFileNumber(const std::string& folder, uint32_t* highest) {
   *highest = 0;
-  const std::string pattern = folder + kMessagePattern;
+  const std::string pattern = folder + kNumberedMessages;
   platform::FindData data{};
   platform::FindHandle search = platform::FindFirstFile(pattern.c_str(), &data);
   if (search == nullptr) {

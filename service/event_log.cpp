@@ -19,7 +19,7 @@ namespace pellam::service {
 namespace {
 
 std::string OneLine(const std::string& whole) {
-  const std::string_view text = platform::WithoutLineEnd(whole);
+  const std::string_view text = platform::WithoutTrailingSpace(whole);
   std::string line;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
@@ -116,7 +116,7 @@ void EventLog::Note(const std::string& text) const {
 
 std::string StatusText(uint32_t code, const std::string& first, const std::string& second) {
   const char* inserts[] = {first.c_str(), second.c_str(), ""};
-  return std::string(platform::WithoutLineEnd(FormatCode(code, inserts)));
+  return std::string(platform::WithoutTrailingSpace(FormatCode(code, inserts)));
 }
 
 }  // namespace pellam::service

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "frame/export_barrier.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/find.h"
@@ -125,7 +126,7 @@ uint32_t TakeMessageNumber(const char* folder, uint32_t* number) noexcept {
     *number = next;
     return 0;
   } catch (...) {
-    return ERROR_NOT_ENOUGH_MEMORY;
+    return CodeOfCaughtException();
   }
 }
 

@@ -24,13 +24,34 @@ thread_local unsigned g_allocations_until_failure = 0;
 
 }  // namespace
 
-[[gnu::noinline]] void* operator new(std::size_t size) {
+// The whole replaceable set but the aligned forms, all over malloc and free, so that
+// every block is given back by the family that gave it out (the sanitizers check).
+namespace {
+[[gnu::noinline]] void* Allocate(std::size_t size) {
   if (g_allocations_until_failure > 0 && --g_allocations_until_failure == 0) throw std::bad_alloc();
   if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
   throw std::bad_alloc();
 }
-[[gnu::noinline]] void operator delete(void* block) noexcept { std::free(block); }
-[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+[[gnu::noinline]] void* AllocateOrNull(std::size_t size) noexcept {
+  try {
+    return Allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+[[gnu::noinline]] void Release(void* block) noexcept { std::free(block); }
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void operator delete(void* block) noexcept { Release(block); }
+void operator delete[](void* block) noexcept { Release(block); }
+void operator delete(void* block, std::size_t) noexcept { Release(block); }
+void operator delete[](void* block, std::size_t) noexcept { Release(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block); }
 
 namespace {
 

@@ -54,7 +54,10 @@ void JoinTranslation(char* translation) {
 
 // A block of library memory, given back however the expansion ends (an exception
 // from a deeper level included).
-using LibraryBlock = std::unique_ptr<char, decltype([](char* p) { FreeMem(p); })>;
+struct FreeLibraryBlock {
+  void operator()(char* block) const noexcept { FreeMem(block); }
+};
+using LibraryBlock = std::unique_ptr<char, FreeLibraryBlock>;
 
 Status ExpandAlias(MailMessage* m, const std::string& name, int32_t kind, int depth, bool* found) {
   char* translation = nullptr;

@@ -13,12 +13,13 @@
 
 #include "pellam.h"
 #include "platform/sandbox.h"
+#include "platform/text_line.h"
 
 namespace pellam::service {
 namespace {
 
-std::string OneLine(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+std::string OneLine(const std::string& whole) {
+  const std::string_view text = platform::WithoutTrailingSpace(whole);
   std::string line;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
@@ -115,9 +116,7 @@ void EventLog::Note(const std::string& text) const {
 
 std::string StatusText(uint32_t code, const std::string& first, const std::string& second) {
   const char* inserts[] = {first.c_str(), second.c_str(), ""};
-  std::string text = FormatCode(code, inserts);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  return text;
+  return std::string(platform::WithoutTrailingSpace(FormatCode(code, inserts)));
 }
 
 }  // namespace pellam::service

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "delivery/deliver_files.h"
+#include "pellam_mailbox.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "user_process.h"
@@ -103,7 +104,7 @@ std::vector<uint32_t> StageAll(const MailProfile& profile, const std::vector<std
 // waiting; a user busy with her "new" folder is served on a later pass instead, and
 // the other recipients meanwhile. Anything else about the file is the placement's to find.
 uint32_t CounterBusy(const MailProfile& profile) {
-  const std::string counter = std::string(profile.MailDirectory) + "new/#serial.dat";
+  const std::string counter = std::string(profile.MailDirectory) + mailbox::kNewFolder + mailbox::kCounterName;
   platform::UniqueFile file(
       platform::CreateFile(counter.c_str(), platform::kRead, platform::kShareNone, platform::kOpenExisting));
   if (file || platform::GetLastError() != ERROR_SHARING_VIOLATION) return 0;
@@ -137,7 +138,8 @@ std::vector<uint32_t> PlaceAll(const MailProfile& profile, const std::vector<std
     if (placed[k].code == 0 && !placed[k].moved) platform::DeleteFile(present[k].c_str());
   }
   if (gone) {
-    const std::string folder = std::string(profile.MailDirectory) + "new";
+    std::string folder = std::string(profile.MailDirectory) + mailbox::kNewFolder;
+    folder.pop_back();  // the directory itself, without its slash
     const uint32_t flushed = platform::FlushDirectory(folder.c_str()) ? 0 : LastError();
     for (size_t i = 0; i < staged.size(); ++i) {
       if (std::find(at.begin(), at.end(), i) == at.end()) codes[i] = flushed;

@@ -3,6 +3,7 @@
 #include "local_recipient.h"
 
 #include "auto_reply.h"
+#include "frame/status.h"
 #include "journaled_post.h"
 #include "local_delivery.h"
 #include "local_batch.h"
@@ -44,7 +45,7 @@ RecipientResult Forward(Job& job, size_t index, const MailProfile& profile) {
   const uint32_t code = posted.code;
   // A Forward address the library refuses (bad syntax, a list where one address
   // belongs) will not improve with time: the sender hears of it now.
-  const bool refused = ((code >> 16) & 0xFFF) == 0x100 && code != ERR_NO_PARAMETERS && code != ERR_BAD_PARAMETERS;
+  const bool refused = IsLibraryCode(code) && code != ERR_NO_PARAMETERS && code != ERR_BAD_PARAMETERS;
   if (refused) {
     return ReportBack(job, index, StatusText(EVT_FORWARD_FAILED, "", job.name) + "\r\n" + StatusText(code), false);
   }

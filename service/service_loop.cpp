@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "control_job.h"
+#include "pellam.h"
+#include "pellam_mailbox.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "queue_file.h"
@@ -30,8 +32,8 @@ size_t ServiceLoop::Pass(const std::atomic<bool>& stop) {
   const std::string queue = settings_.system.MailQueuePath;
   const std::time_t now = clock_();
   std::vector<std::string> names;
-  if (const uint32_t code = ListQueue(queue, "*.mai", &names)) {
-    log_.Report(EVT_FILE_SEARCH, queue + "*.mai", "", code);
+  if (const uint32_t code = ListQueue(queue, mailbox::kQueueFiles, &names)) {
+    log_.Report(EVT_FILE_SEARCH, queue + mailbox::kQueueFiles, "", code);
     return 0;
   }
   // Forget retry times of files that are gone.
@@ -97,7 +99,7 @@ void ServiceLoop::RemoveOrphanJournals() {
   std::vector<std::string> journals;
   if (ListQueue(queue, "*.sta", &journals) != 0) return;
   for (const std::string& journal : journals) {
-    const std::string control = queue + journal.substr(0, journal.size() - 4) + ".mai";
+    const std::string control = queue + journal.substr(0, journal.size() - 4) + PELLAM_QUEUE_FILE_SUFFIX;
     platform::FileFacts facts;
     // Kept unless its control file is known to be gone.
     if (platform::LookAtName(control.c_str(), &facts) != ERROR_FILE_NOT_FOUND) continue;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pellam.h"
+#include "platform/text_line.h"
 
 namespace pelldesk {
 
@@ -38,7 +39,7 @@ std::optional<std::string> FormatErrorReport(const char* format, const char* tex
     // The library's constant last-resort text needs no buffer; it is cut to the room.
     message.append(status_text, strnlen(status_text, room - 1));
   }
-  while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) message.pop_back();
+  message.resize(platform::WithoutLineEnd(message).size());
   return message;
 }
 

@@ -19,6 +19,7 @@
 #include "framework/view.h"
 #include "framework/wait_cursor.h"
 #include "pellam.h"
+#include "pellam_mailbox.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/find.h"
@@ -157,7 +158,7 @@ int CMailApp::DeleteFolder(const std::string& path, bool askToContinue) {
   const bool endsInSeparator = !path.empty() && platform::IsSeparator(path.back());
   const std::string join = endsInSeparator ? "" : "/";
 
-  const std::string counter = path + join + "#serial.dat";
+  const std::string counter = path + join + pellam::mailbox::kCounterName;
   if (!platform::DeleteFile(counter.c_str())) {
     const uint32_t error = platform::GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return ReportError("File %s could not be deleted.", counter.c_str(), error, style);
@@ -192,7 +193,7 @@ void CMailApp::PurgeDeleted() {
   fw::WaitCursor wait;
   const std::string folder = DeletedFolderPath();
   platform::FindData data{};
-  platform::FindHandle search = platform::FindFirstFile((folder + "*.mai").c_str(), &data);
+  platform::FindHandle search = platform::FindFirstFile((folder + pellam::mailbox::kMessageFiles).c_str(), &data);
   if (search == nullptr) return;
   do {
     // Only message files directly in "deleted" go; its sub-folders and counter stay.

@@ -1,6 +1,7 @@
 // Mailbox path helpers over the platform's directory search.
 #include "app/mail_paths.h"
 
+#include "pellam_mailbox.h"
 #include "platform/files.h"
 #include "platform/find.h"
 
@@ -37,7 +38,7 @@ bool TrimPathSeparators(const std::string& path, std::string* result) {
 bool IsFolderEmpty(const std::string& path) {
   std::string dir = path;
   if (dir.empty() || dir.back() != '/') dir += '/';
-  if (AnyMatch(dir + "*.mai", false)) return false;
+  if (AnyMatch(dir + pellam::mailbox::kMessageFiles, false)) return false;
   return !AnyMatch(dir + "*.", true);
 }
 

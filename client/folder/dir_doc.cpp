@@ -15,6 +15,7 @@
 #include "folder/entry_reader.h"
 #include "framework/message_box.h"
 #include "framework/wait_cursor.h"
+#include "pellam_mailbox.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/find.h"
@@ -101,7 +102,7 @@ bool CDirDoc::Load() {
     std::string name = Folded(path);
     if (name.compare(0, folded.size(), folded) == 0) open.insert(name.substr(folded.size()));
   }
-  const std::string pattern = folderPath_ + "*.mai";
+  const std::string pattern = folderPath_ + pellam::mailbox::kMessageFiles;
   platform::FindData data{};
   platform::FindHandle search = platform::FindFirstFile(pattern.c_str(), &data);
   if (search != nullptr) {
@@ -150,7 +151,10 @@ void CDirDoc::ApplyChanges(const std::vector<DirChange>& changes) {
   std::vector<char> buffer;
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const DirChange& change = changes[i];
-    if (last[change.name] != i || change.directory || !platform::MatchName("*.mai", change.name.c_str())) continue;
+    if (last[change.name] != i || change.directory ||
+        !platform::MatchName(pellam::mailbox::kMessageFiles, change.name.c_str())) {
+      continue;
+    }
     const std::string path = folderPath_ + change.name;
     int index = find(change.name);
     if (change.present) {

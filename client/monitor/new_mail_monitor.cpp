@@ -1,6 +1,7 @@
 // The monitor loop: watch, count, report, wait; while "new" is missing, wait for it.
 #include "monitor/new_mail_monitor.h"
 
+#include "pellam_mailbox.h"
 #include "platform/errors.h"
 #include "platform/file_time.h"
 #include "platform/find.h"
@@ -58,7 +59,7 @@ FolderScan NewFolderCount::Rescan(const std::string& dir, int64_t newest) {
   FolderScan scan;
   scan.newest = newest;
   platform::FindData data{};
-  platform::FindHandle handle = platform::FindFirstFile((dir + "*.mai").c_str(), &data);
+  platform::FindHandle handle = platform::FindFirstFile((dir + pellam::mailbox::kMessageFiles).c_str(), &data);
   if (handle == nullptr) return scan;
   do {
     const int64_t written = LastWriteTime(dir + data.name, data.modified);
@@ -75,7 +76,7 @@ FolderScan NewFolderCount::Apply(const std::string& dir, const std::vector<platf
   FolderScan scan;
   scan.newest = newest;
   for (const platform::DirChange& change : changes) {
-    if (!platform::MatchName("*.mai", change.name.c_str())) continue;
+    if (!platform::MatchName(pellam::mailbox::kMessageFiles, change.name.c_str())) continue;
     int64_t written = 0;
     // A name that came may have gone again by now: what is on disk decides.
     if (change.present && platform::GetLastWriteTime((dir + change.name).c_str(), &written) == 0) {

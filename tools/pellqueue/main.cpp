@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "pellam.h"
+#include "platform/text_line.h"
 #include "show_queue_file.h"
 
 namespace {
@@ -34,8 +35,7 @@ int main(int argc, char** argv) {
     if (i > 1) std::cout << "\n";
     if (uint32_t code = pellqueue::ShowQueueFile(argv[i], std::cout)) {
       char text[256];
-      std::string message = GetErrorText(code, text, sizeof text, nullptr);
-      while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+      const std::string_view message = platform::WithoutLineEnd(GetErrorText(code, text, sizeof text, nullptr));
       std::cerr << "pellqueue: " << argv[i] << ": " << message << "\n";
       result = 1;
     }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/errors.h"
+#include "platform/text_line.h"
 
 namespace pellreg {
 namespace {
@@ -26,9 +27,7 @@ uint32_t OpenChild(HKEY parent, const std::string& name, uint32_t access, Unique
 std::string CodeText(uint32_t code) {
   const char* text = platform::SystemMessage(code);
   if (text == nullptr) return "error " + std::to_string(code);
-  std::string_view t(text);
-  while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.remove_suffix(1);
-  return std::string(t);
+  return std::string(platform::WithoutLineEnd(text));
 }
 
 uint32_t OpenKey(const KeyPath& key, uint32_t access, UniqueKey* handle) {

@@ -2,24 +2,25 @@
 // number of times before the headers.
 #include "compose/address_expansion.h"
 #include "compose/state_step.h"
+#include "frame/export_barrier.h"
 #include "platform/errors.h"
 
 namespace pellam {
 namespace {
 
-uint32_t AddAddressList(MailMessage* m, const char* list, int32_t kind) {
-  if (kind != ADDR_TO && kind != ADDR_CC && kind != ADDR_SINGLE) return ERROR_INVALID_PARAMETER;
-  if (uint32_t code = EnterState(m, {MSG_CREATED, MSG_ADDRESSED, true})) return code;
+Status AddAddressList(MailMessage* m, const char* list, int32_t kind) {
+  if (kind != ADDR_TO && kind != ADDR_CC && kind != ADDR_SINGLE) return Status(ERROR_INVALID_PARAMETER);
+  if (Status s = EnterState(m, {MSG_CREATED, MSG_ADDRESSED, true}); !s.ok()) return s;
   if (list != nullptr) {
-    if (uint32_t code = ExpandAddressList(m, list, kind, 0)) return code;
+    if (Status s = ExpandAddressList(m, list, kind, 0); !s.ok()) return s;
   }
   LeaveState(m);
-  return 0;
+  return Status();
 }
 
 }  // namespace
 }  // namespace pellam
 
 extern "C" PELLAM_API uint32_t AddAddresses(MailHandle message, const char* addresses, int32_t kind) {
-  return pellam::Report(pellam::NoThrow([&] { return pellam::AddAddressList(message, addresses, kind); }));
+  return pellam::ReportingBarrier([&] { return pellam::AddAddressList(message, addresses, kind); });
 }

@@ -8,6 +8,8 @@
 #include "compose/control_file_format.h"
 #include "compose/message_file.h"
 #include "compose/state_step.h"
+#include "frame/export_barrier.h"
+#include "frame/status.h"
 #include "platform/errors.h"
 
 namespace pellam {
@@ -15,32 +17,30 @@ namespace {
 
 constexpr size_t kFromLimit = 525;  // the From text must stay below this length
 
-bool IsLibraryCode(uint32_t code) { return ((code >> 16) & 0xFFF) == 0x100; }
-
 // The From text of the calling user: "account  (full name)", or the account alone.
-uint32_t BuildFrom(std::string* from) {
+Status BuildFrom(std::string* from) {
   MailProfile profile{};
-  if (uint32_t code = GetUserProfile(&profile, 1)) {
-    return IsLibraryCode(code) ? code : ERR_BAD_USER_PROFILE;
+  if (const uint32_t code = GetUserProfile(&profile, 1)) {
+    return Status(IsLibraryCode(code) ? code : ERR_BAD_USER_PROFILE);
   }
-  if (uint32_t code = CheckPNameOut(profile.FullName)) return code;
+  if (const uint32_t code = CheckPNameOut(profile.FullName)) return Status(code);
   char text[kFromLimit];
   const int length = profile.FullName[0] != '\0'
                          ? std::snprintf(text, sizeof text, "%s  (%s)", profile.AccountName, profile.FullName)
                          : std::snprintf(text, sizeof text, "%s", profile.AccountName);
-  if (length < 0 || static_cast<size_t>(length) >= sizeof text) return ERROR_INSUFFICIENT_BUFFER;
+  if (length < 0 || static_cast<size_t>(length) >= sizeof text) return Status(ERROR_INSUFFICIENT_BUFFER);
   from->assign(text, static_cast<size_t>(length));
-  return 0;
+  return Status();
 }
 
 // The state step of both calls, the address check and the end mark; the header
 // section begins where the end mark ends.
-uint32_t BeginHeaderSection(MailMessage* m) {
-  if (uint32_t code = EnterState(m, {MSG_ADDRESSED, MSG_HEADED, false})) return code;
-  if (m->address_count == 0) return ERR_NO_ADDRESSES;
-  if (uint32_t code = WriteToMessage(m, control::kEndMark.data(), control::kEndMark.size(),
-                                     ERR_HEADER_TOO_LARGE)) {
-    return code;
+Status BeginHeaderSection(MailMessage* m) {
+  if (Status s = EnterState(m, {MSG_ADDRESSED, MSG_HEADED, false}); !s.ok()) return s;
+  if (m->address_count == 0) return Status(ERR_NO_ADDRESSES);
+  if (Status s = WriteToMessage(m, control::kEndMark.data(), control::kEndMark.size(), ERR_HEADER_TOO_LARGE);
+      !s.ok()) {
+    return s;
   }
   return MessagePosition(m, &m->header_offset);
 }
@@ -63,31 +63,31 @@ void AppendLine(std::string* section, const char* name, const char* value) {
   section->append(name).append(value).append("\r\n");
 }
 
-uint32_t AddBuiltHeaders(MailMessage* m, const char* from, const char* to, const char* cc,
-                         const char* subject) {
+Status AddBuiltHeaders(MailMessage* m, const char* from, const char* to, const char* cc,
+                       const char* subject) {
   std::string built_from;
   if (IsEmpty(from)) {
-    if (uint32_t code = BuildFrom(&built_from)) return code;
+    if (Status s = BuildFrom(&built_from); !s.ok()) return s;
     from = built_from.c_str();
   }
-  if (uint32_t code = BeginHeaderSection(m)) return code;
+  if (Status s = BeginHeaderSection(m); !s.ok()) return s;
   std::string section;
   section.append("From: ").append(from).append("\r\n");
   AppendLine(&section, "To: ", IsEmpty(to) ? m->to_text : to);
   AppendLine(&section, "Cc: ", IsEmpty(cc) ? m->cc_text : cc);
   AppendLine(&section, "Subject: ", subject);
   section.append("\r\n");
-  if (uint32_t code = WriteToMessage(m, section.data(), section.size(), ERR_HEADER_TOO_LARGE)) return code;
+  if (Status s = WriteToMessage(m, section.data(), section.size(), ERR_HEADER_TOO_LARGE); !s.ok()) return s;
   EndHeaderSection(m, static_cast<uint32_t>(section.size()));
-  return 0;
+  return Status();
 }
 
-uint32_t AddCopiedHeaders(MailMessage* m, int file, uint32_t count) {
-  if (uint32_t code = BeginHeaderSection(m)) return code;
+Status AddCopiedHeaders(MailMessage* m, int file, uint32_t count) {
+  if (Status s = BeginHeaderSection(m); !s.ok()) return s;
   uint32_t copied = 0;
-  if (uint32_t code = CopyIntoMessage(m, file, count, ERR_HEADER_TOO_LARGE, &copied)) return code;
+  if (Status s = CopyIntoMessage(m, file, count, ERR_HEADER_TOO_LARGE, &copied); !s.ok()) return s;
   EndHeaderSection(m, copied);
-  return 0;
+  return Status();
 }
 
 }  // namespace
@@ -95,10 +95,9 @@ uint32_t AddCopiedHeaders(MailMessage* m, int file, uint32_t count) {
 
 extern "C" PELLAM_API uint32_t AddHeaders(MailHandle message, const char* from, const char* to,
                                           const char* cc, const char* subject) {
-  return pellam::Report(
-      pellam::NoThrow([&] { return pellam::AddBuiltHeaders(message, from, to, cc, subject); }));
+  return pellam::ReportingBarrier([&] { return pellam::AddBuiltHeaders(message, from, to, cc, subject); });
 }
 
 extern "C" PELLAM_API uint32_t AddHeadersFile(MailHandle message, int file, uint32_t count) {
-  return pellam::Report(pellam::NoThrow([&] { return pellam::AddCopiedHeaders(message, file, count); }));
+  return pellam::ReportingBarrier([&] { return pellam::AddCopiedHeaders(message, file, count); });
 }

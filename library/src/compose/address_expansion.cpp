@@ -3,6 +3,7 @@
 // ordinary address, which becomes one address record in the control file.
 #include "compose/address_expansion.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,12 +22,12 @@ constexpr int kMaxDepth = 8;
 // cannot describe is refused rather than recorded with wrapped values.
 constexpr int32_t kMaxRecordValue = 255;
 
-uint32_t WriteAddressRecord(MailMessage* m, std::string_view token, AddressParts parts) {
+Status WriteAddressRecord(MailMessage* m, std::string_view token, AddressParts parts) {
   if (parts.form == ADDR_FORM_EXTERNAL) {
     parts = {0, 0, 0, static_cast<int32_t>(token.size()), ADDR_FORM_EXTERNAL};
   }
   for (int32_t v : {parts.node_offset, parts.node_length, parts.user_offset, parts.user_length}) {
-    if (v < 0 || v > kMaxRecordValue) return ERR_ADDRESS_SYNTAX;
+    if (v < 0 || v > kMaxRecordValue) return Status(ERR_ADDRESS_SYNTAX);
   }
   control::AddressRecord record;
   record.node_offset = static_cast<uint8_t>(parts.node_offset);
@@ -36,10 +37,10 @@ uint32_t WriteAddressRecord(MailMessage* m, std::string_view token, AddressParts
   record.form = static_cast<uint8_t>(parts.form);
   record.text.assign(token);
   std::string bytes;
-  if (!control::AppendAddressRecord(record, &bytes)) return ERR_ADDRESS_SYNTAX;
-  if (uint32_t code = WriteToMessage(m, bytes.data(), bytes.size(), ERR_HEADER_TOO_LARGE)) return code;
+  if (!control::AppendAddressRecord(record, &bytes)) return Status(ERR_ADDRESS_SYNTAX);
+  if (Status s = WriteToMessage(m, bytes.data(), bytes.size(), ERR_HEADER_TOO_LARGE); !s.ok()) return s;
   ++m->address_count;
-  return 0;
+  return Status();
 }
 
 // An alias translation (strings ended by an empty one) made into one list text by
@@ -51,78 +52,83 @@ void JoinTranslation(char* translation) {
   }
 }
 
-uint32_t ExpandAlias(MailMessage* m, const std::string& name, int32_t kind, int depth, bool* found) {
+// A block of library memory, given back however the expansion ends (an exception
+// from a deeper level included).
+struct FreeLibraryBlock {
+  void operator()(char* block) const noexcept { FreeMem(block); }
+};
+using LibraryBlock = std::unique_ptr<char, FreeLibraryBlock>;
+
+Status ExpandAlias(MailMessage* m, const std::string& name, int32_t kind, int depth, bool* found) {
   char* translation = nullptr;
   const uint32_t code = GetAlias(name.c_str(), &translation, ALIAS_SCOPE_ANY);
   *found = code == 0;
-  if (code == ERR_NO_SUCH_ALIAS) return 0;
-  if (code != 0) return ERR_ALIAS_TRANSLATION;
+  if (code == ERR_NO_SUCH_ALIAS) return Status();
+  if (code != 0) return Status(ERR_ALIAS_TRANSLATION);
+  const LibraryBlock owned(translation);  // FreeAliasBuff is FreeMem
   JoinTranslation(translation);
-  const uint32_t result = ExpandAddressList(m, translation, kind, depth + 1);
-  FreeAliasBuff(translation);
-  return result;
+  return ExpandAddressList(m, translation, kind, depth + 1);
 }
 
-uint32_t ExpandDistributionList(MailMessage* m, std::string_view file_name, int32_t kind, int depth) {
+Status ExpandDistributionList(MailMessage* m, std::string_view file_name, int32_t kind, int depth) {
   char* text = nullptr;
-  if (uint32_t code = ReadDistributionList(std::string(file_name).c_str(), &text)) return code;
-  const uint32_t result = ExpandAddressList(m, text, kind, depth + 1);
-  FreeMem(text);
-  return result;
+  if (Status s = ReadDistributionList(std::string(file_name).c_str(), &text); !s.ok()) return s;
+  const LibraryBlock owned(text);
+  return ExpandAddressList(m, text, kind, depth + 1);
 }
 
-uint32_t AddAddress(MailMessage* m, std::string_view token, int32_t kind, int depth) {
+Status AddAddress(MailMessage* m, std::string_view token, int32_t kind, int depth) {
   AddressParts parts{};
-  if (uint32_t code = SplitAddress(token.data(), token.size(), &parts)) return code;
+  if (const uint32_t code = SplitAddress(token.data(), token.size(), &parts)) return Status(code);
   if (parts.node_length == 0 && kind != ADDR_SINGLE) {
     bool found = false;
-    const uint32_t code = ExpandAlias(m, std::string(token), kind, depth, &found);
-    if (code != 0 || found) return code;
+    const Status expanded = ExpandAlias(m, std::string(token), kind, depth, &found);
+    if (!expanded.ok() || found) return expanded;
   }
   return WriteAddressRecord(m, token, parts);
 }
 
 // Appends the token to the handle's To text (kinds 0 and -1) or Cc text (kind 1),
 // after a comma when the text is not empty.
-uint32_t AppendHeaderToken(MailMessage* m, std::string_view token, int32_t kind) {
+Status AppendHeaderToken(MailMessage* m, std::string_view token, int32_t kind) {
   char** text = kind == ADDR_CC ? &m->cc_text : &m->to_text;
   uint32_t* length = kind == ADDR_CC ? &m->cc_length : &m->to_length;
   const uint64_t separator = *length > 0 ? 1 : 0;
   const uint64_t new_length = *length + separator + token.size();
-  if (new_length >= UINT32_MAX) return ERR_HEADER_TOO_LARGE;
+  if (new_length >= UINT32_MAX) return Status(ERR_HEADER_TOO_LARGE);
   auto* grown = static_cast<char*>(ReallocMem(*text, static_cast<uint32_t>(new_length + 1)));
-  if (grown == nullptr) return platform::GetLastError();
+  if (grown == nullptr) return LastError();
   if (separator != 0) grown[*length] = ',';
   token.copy(grown + *length + separator, token.size());
   grown[new_length] = '\0';
   *text = grown;
   *length = static_cast<uint32_t>(new_length);
-  return 0;
+  return Status();
 }
 
 }  // namespace
 
-uint32_t ExpandAddressList(MailMessage* m, const char* list, int32_t kind, int depth) {
-  if (depth >= kMaxDepth) return ERR_TOO_MANY_LEVELS;
-  uint32_t last = 0;  // a blank entry that ends the list is the list's result
+Status ExpandAddressList(MailMessage* m, const char* list, int32_t kind, int depth) {
+  if (depth >= kMaxDepth) return Status(ERR_TOO_MANY_LEVELS);
+  Status last;  // a blank entry that ends the list is the list's result
   int tokens = 0;
   for (const char* p = list; *p != '\0';) {
     AddressToken t;
-    uint32_t code = ScanAddressToken(p, false, &t);
+    const uint32_t scanned = ScanAddressToken(p, false, &t);
     p = t.next;
-    if (code == ERR_BLANK_ADDRESS) {
-      last = code;
+    if (scanned == ERR_BLANK_ADDRESS) {
+      last = Status(scanned);
       continue;
     }
-    if (code != 0) return code;
-    last = 0;
+    if (scanned != 0) return Status(scanned);
+    last = Status();
     const std::string_view token(t.start, static_cast<size_t>(t.end - t.start));
-    if (kind == ADDR_SINGLE && (token.front() == '@' || tokens > 0)) return ERR_REMOTE_LIST;
+    if (kind == ADDR_SINGLE && (token.front() == '@' || tokens > 0)) return Status(ERR_REMOTE_LIST);
     ++tokens;
-    code = token.front() == '@' ? ExpandDistributionList(m, token.substr(1), kind, depth)
-                                : AddAddress(m, token, kind, depth);
-    if (code == 0 && depth == 0) code = AppendHeaderToken(m, token, kind);
-    if (code != 0) return code;
+    Status added = token.front() == '@' ? ExpandDistributionList(m, token.substr(1), kind, depth)
+                                        : AddAddress(m, token, kind, depth);
+    if (added.ok() && depth == 0) added = AppendHeaderToken(m, token, kind);
+    if (!added.ok()) return added;
   }
   return last;
 }

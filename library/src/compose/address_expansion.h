@@ -7,16 +7,17 @@
 #include <cstdint>
 
 #include "compose/message_handle.h"
+#include "frame/status.h"
 
 namespace pellam {
 
 // Expands `list` (NUL-terminated) at nesting `depth` for address kind `kind`: 0 or
 // the code that ended the expansion. Records written before a failure stay in the
 // file, which the failed handle never posts.
-uint32_t ExpandAddressList(MailMessage* message, const char* list, int32_t kind, int depth);
+Status ExpandAddressList(MailMessage* message, const char* list, int32_t kind, int depth);
 
 // Reads a distribution list file whole into a NUL-terminated block of library
 // memory: 0, ERR_LIST_OPEN or ERR_LIST_READ.
-uint32_t ReadDistributionList(const char* file_name, char** text);
+Status ReadDistributionList(const char* file_name, char** text);
 
 }  // namespace pellam

@@ -5,8 +5,8 @@
 
 #include <cstring>
 #include <limits>
-#include <new>
 
+#include "frame/export_barrier.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -130,7 +130,7 @@ bool SectionsFit(const Sections& s, size_t items_end, size_t size) {
 uint32_t DecodeControlFile(const uint8_t* data, size_t size, ControlFile* file, size_t* error_at) noexcept {
   *error_at = 0;
   if (data == nullptr && size > 0) return ERR_CONTROL_FILE;
-  try {
+  return Barrier([&]() -> uint32_t {
     Cursor c(data, size);
     ControlFile f;
     if (!DecodeLeadingItems(c, &f) || !DecodeAddressRecords(c, &f)) {
@@ -149,9 +149,7 @@ uint32_t DecodeControlFile(const uint8_t* data, size_t size, ControlFile* file, 
     }
     *file = std::move(f);
     return 0;
-  } catch (const std::bad_alloc&) {
-    return ERROR_NOT_ENOUGH_MEMORY;
-  }
+  });
 }
 
 uint32_t DecodeControlFile(const uint8_t* data, size_t size, ControlFile* file) noexcept {
@@ -166,7 +164,7 @@ uint32_t ReadControlFile(const char* path, ControlFileContents* contents) noexce
   uint64_t size = 0;
   if (!platform::GetFileSize(file.get(), &size)) return platform::GetLastError();
   if (size > std::numeric_limits<uint32_t>::max()) return ERR_CONTROL_FILE;
-  try {
+  return Barrier([&]() -> uint32_t {
     std::string bytes(static_cast<size_t>(size), '\0');
     uint32_t total = 0;
     while (total < size) {
@@ -184,9 +182,7 @@ uint32_t ReadControlFile(const char* path, ControlFileContents* contents) noexce
     contents->items = std::move(items);
     contents->bytes = std::move(bytes);
     return 0;
-  } catch (const std::bad_alloc&) {
-    return ERROR_NOT_ENOUGH_MEMORY;
-  }
+  });
 }
 
 }  // namespace pellam::control

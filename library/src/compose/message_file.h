@@ -7,19 +7,20 @@
 #include <cstdint>
 
 #include "compose/message_handle.h"
+#include "frame/status.h"
 
 namespace pellam {
 
 // The current position in the control file: 0 or the platform's code.
-uint32_t MessagePosition(const MailMessage* message, uint32_t* offset);
+Status MessagePosition(const MailMessage* message, uint32_t* offset);
 
 // Writes `size` bytes at the current position: 0, `too_large`, or the platform's code.
-uint32_t WriteToMessage(MailMessage* message, const void* data, size_t size, uint32_t too_large);
+Status WriteToMessage(MailMessage* message, const void* data, size_t size, uint32_t too_large);
 
 // Copies from `source`'s position in chunks of at most 1024 bytes until `count` bytes
 // are copied or a read returns nothing (0xFFFFFFFF: to the end). `*copied` receives
 // the bytes written, also on failure. 0, `too_large`, or the platform's code.
-uint32_t CopyIntoMessage(MailMessage* message, int source, uint32_t count, uint32_t too_large,
+Status CopyIntoMessage(MailMessage* message, int source, uint32_t count, uint32_t too_large,
                          uint32_t* copied);
 
 // Adds `amount` to a 32-bit length; false when the sum would not fit.

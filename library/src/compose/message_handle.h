@@ -34,21 +34,4 @@ inline bool IsOpenHandle(const MailMessage* m) noexcept {
   return m != nullptr && m->signature == kOpenSignature;
 }
 
-// Group A reporting: a failure becomes the thread's last-error value too.
-uint32_t Report(uint32_t code) noexcept;
-
-// The status code for an exception caught at an export: memory exhaustion is the
-// platform's out-of-memory code, anything else an internal error.
-uint32_t CaughtException() noexcept;
-
-// Runs `body` so that no exception crosses an export.
-template <class Body>
-uint32_t NoThrow(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return CaughtException();
-  }
-}
-
 }  // namespace pellam

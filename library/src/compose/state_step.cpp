@@ -9,32 +9,32 @@ namespace pellam {
 namespace {
 
 // The call that reaches `state` from the state below it, with empty arguments.
-uint32_t RunMissingStep(MailMessage* m, uint32_t state) {
+Status RunMissingStep(MailMessage* m, uint32_t state) {
   switch (state) {
     case MSG_ADDRESSED:
-      return AddAddresses(m, nullptr, ADDR_SINGLE);
+      return Status(AddAddresses(m, nullptr, ADDR_SINGLE));
     case MSG_HEADED:
-      return AddHeaders(m, nullptr, nullptr, nullptr, nullptr);
+      return Status(AddHeaders(m, nullptr, nullptr, nullptr, nullptr));
     case MSG_TEXTED:
-      return AddText(m, nullptr, 0);
+      return Status(AddText(m, nullptr, 0));
     default:
-      return ERR_OUT_OF_ORDER;
+      return Status(ERR_OUT_OF_ORDER);
   }
 }
 
 }  // namespace
 
-uint32_t EnterState(MailMessage* m, const StateStep& step) {
-  if (!IsOpenHandle(m)) return ERR_BAD_HANDLE;
+Status EnterState(MailMessage* m, const StateStep& step) {
+  if (!IsOpenHandle(m)) return Status(ERR_BAD_HANDLE);
   // The busy flag keeps a failed handle above every state, so it never fills in.
   if (m->state < step.needs) {
-    if (uint32_t code = RunMissingStep(m, step.needs)) return code;
+    if (Status s = RunMissingStep(m, step.needs); !s.ok()) return s;
   }
   if (m->state != step.needs && !(step.may_repeat && m->state == step.moves_to)) {
-    return ERR_OUT_OF_ORDER;
+    return Status(ERR_OUT_OF_ORDER);
   }
   m->state = step.moves_to | MSG_BUSY;
-  return 0;
+  return Status();
 }
 
 }  // namespace pellam

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "compose/message_handle.h"
+#include "frame/status.h"
 
 namespace pellam {
 
@@ -18,7 +19,7 @@ struct StateStep {
 
 // 0 with the state set to `moves_to | MSG_BUSY`, or ERR_BAD_HANDLE,
 // ERR_OUT_OF_ORDER, or the failure of a missing step.
-uint32_t EnterState(MailMessage* message, const StateStep& step);
+Status EnterState(MailMessage* message, const StateStep& step);
 
 // The call succeeded: clear the busy flag.
 inline void LeaveState(MailMessage* message) noexcept { message->state &= ~uint32_t{MSG_BUSY}; }

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "delivery/placement.h"
+#include "frame/export_barrier.h"
+#include "pellam_mailbox.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -27,11 +29,14 @@ std::vector<FileDelivery> DeliverMailFiles(const std::vector<std::string>& sourc
   bool placed_any = false;
   for (size_t i = 0; i < sources.size(); ++i) {
     Placement placement;
-    results[i].code = PlaceMessage(sources[i].c_str(), profile.MailDirectory, "new/", true, true, &placement, false);
+    results[i].code = Barrier([&] {
+      return PlaceMessage(sources[i].c_str(), profile.MailDirectory, mailbox::kNewFolder, true, true, &placement, false);
+    });
     results[i].moved = placement.placed && placement.moved;
     placed_any = placed_any || placement.placed;
   }
-  const std::string folder = std::string(profile.MailDirectory) + "new";
+  std::string folder = std::string(profile.MailDirectory) + mailbox::kNewFolder;
+  folder.pop_back();  // the directory itself, without its slash
   if (placed_any && !platform::FlushDirectory(folder.c_str())) {
     const uint32_t code = platform::GetLastError();
     for (FileDelivery& r : results) {

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "delivery/placement.h"
+#include "frame/export_barrier.h"
 #include "pellam.h"
+#include "pellam_mailbox.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -18,13 +20,8 @@ bool IsDirectoryArgument(const char* path) {
   return n >= 2 && path[n - 1] == '/';
 }
 
-}  // namespace
-
-extern "C" {
-
-PELLAM_API uint32_t MoveOrCopy(const char* source, const char* base_directory,
-                               const char* sub_directory, uint32_t* moved, char* new_name,
-                               uint32_t create_directories) {
+uint32_t CheckedMoveOrCopy(const char* source, const char* base_directory, const char* sub_directory,
+                           uint32_t* moved, char* new_name, uint32_t create_directories) {
   if (moved == nullptr) return ERROR_INVALID_PARAMETER;
   const bool move = *moved != 0;
   *moved = 0;
@@ -36,13 +33,25 @@ PELLAM_API uint32_t MoveOrCopy(const char* source, const char* base_directory,
     return ERROR_BUFFER_OVERFLOW;
   }
   pellam::delivery::Placement placement;
-  const uint32_t code = pellam::delivery::PlaceMessage(source, base_directory, sub_directory, move,
-                                                       create_directories != 0, &placement);
+  const pellam::Status placed = pellam::delivery::PlaceMessage(source, base_directory, sub_directory, move,
+                                                              create_directories != 0, &placement);
   if (placement.placed) {
     *moved = placement.moved ? 1 : 0;
     if (new_name != nullptr) std::memcpy(new_name, placement.target.c_str(), placement.target.size() + 1);
   }
-  return code;
+  return placed.code();
+}
+
+}  // namespace
+
+extern "C" {
+
+PELLAM_API uint32_t MoveOrCopy(const char* source, const char* base_directory,
+                               const char* sub_directory, uint32_t* moved, char* new_name,
+                               uint32_t create_directories) {
+  return pellam::Barrier([&] {
+    return CheckedMoveOrCopy(source, base_directory, sub_directory, moved, new_name, create_directories);
+  });
 }
 
 PELLAM_API uint32_t DeliverMail(const char* source, const MailProfile* profile, uint32_t* moved) {
@@ -54,7 +63,7 @@ PELLAM_API uint32_t DeliverMail(const char* source, const MailProfile* profile, 
     *moved = 0;
     return ERR_NO_MAIL_DIRECTORY;
   }
-  return MoveOrCopy(source, profile->MailDirectory, "new/", moved, nullptr, 1);
+  return MoveOrCopy(source, profile->MailDirectory, pellam::mailbox::kNewFolder, moved, nullptr, 1);
 }
 
 PELLAM_API uint32_t MoveMailFile(const char* source, const char* base_directory,

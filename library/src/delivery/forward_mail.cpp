@@ -1,6 +1,7 @@
 // ForwardMail: queues one copy of a received message to the addresses of the selected
 // records of a profile chain. The copy keeps the received message's own header lines;
 // only the control file's address records name where it goes.
+#include "frame/export_barrier.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -36,9 +37,7 @@ uint32_t ComposeCopy(MailHandle message, int file, uint32_t header_length, const
   return PostMailMessage(message);
 }
 
-}  // namespace
-
-extern "C" PELLAM_API uint32_t ForwardMail(int file, uint32_t header_length, const MailProfile* chain) {
+uint32_t ForwardCopy(int file, uint32_t header_length, const MailProfile* chain) {
   if (IsCircular(chain)) return ERROR_INVALID_PARAMETER;
   MailHandle message = CreateMailMessage(0);
   if (message == nullptr) return platform::GetLastError();
@@ -46,4 +45,10 @@ extern "C" PELLAM_API uint32_t ForwardMail(int file, uint32_t header_length, con
   // Closing discards the control file unless it was posted; the first failure wins.
   const uint32_t closed = CloseMailMessage(message);
   return code != 0 ? code : closed;
+}
+
+}  // namespace
+
+extern "C" PELLAM_API uint32_t ForwardMail(int file, uint32_t header_length, const MailProfile* chain) {
+  return pellam::Barrier([&] { return ForwardCopy(file, header_length, chain); });
 }

@@ -5,6 +5,7 @@
 #include "delivery/placement.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "delivery/serial_counter.h"
 #include "platform/errors.h"
@@ -17,71 +18,69 @@ namespace {
 bool IsExistingTarget(uint32_t code) { return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS; }
 
 // Creates one directory; one that is there already is fine.
-uint32_t MakeDirectory(const std::string& path) {
-  if (platform::CreateDirectory(path.c_str())) return 0;
-  const uint32_t code = platform::GetLastError();
-  return code == ERROR_ALREADY_EXISTS ? 0 : code;
+Status MakeDirectory(const std::string& path) {
+  if (platform::CreateDirectory(path.c_str())) return Status();
+  const Status failed = LastError();
+  return failed.code() == ERROR_ALREADY_EXISTS ? Status() : failed;
 }
 
 // The base directory itself (its parent must exist), then each level of the
 // sub-directory in turn.
-uint32_t MakeDirectories(const std::string& base, const std::string& sub) {
-  if (const uint32_t code = MakeDirectory(base.substr(0, base.size() - 1))) return code;
+Status MakeDirectories(const std::string& base, const std::string& sub) {
+  if (Status s = MakeDirectory(base.substr(0, base.size() - 1)); !s.ok()) return s;
   for (size_t slash = sub.find('/'); slash != std::string::npos; slash = sub.find('/', slash + 1)) {
     if (slash == 0 || sub[slash - 1] == '/') continue;  // an empty level: nothing to create
-    if (const uint32_t code = MakeDirectory(base + sub.substr(0, slash))) return code;
+    if (Status s = MakeDirectory(base + sub.substr(0, slash)); !s.ok()) return s;
   }
-  return 0;
+  return Status();
 }
 
-uint32_t Placed(const std::string& folder, bool moved, bool flush, Placement* result) {
+Status Placed(const std::string& folder, bool moved, bool flush, Placement* result) {
   result->placed = true;
   result->moved = moved;
-  if (!flush) return 0;
-  return platform::FlushDirectory(folder.c_str()) ? 0 : platform::GetLastError();
+  if (!flush) return Status();
+  return platform::FlushDirectory(folder.c_str()) ? Status() : LastError();
 }
 
 }  // namespace
 
-uint32_t PlaceMessage(const char* source, const char* base, const char* sub, bool move,
-                      bool create_directories, Placement* result, bool flush) noexcept {
-  try {
-    *result = Placement{};
-    const std::string folder = std::string(base) + sub;
-    // Checked before any directory is made, so that a folder whose counter and message
-    // names could not be formed is never created.
-    if (folder.size() + sizeof kCounterName - 1 >= platform::kMaxPath) return ERROR_BUFFER_OVERFLOW;
-    if (create_directories) {
-      if (const uint32_t code = MakeDirectories(base, sub)) return code;
-    }
-    uint32_t last = 0;
-    for (uint32_t attempt = 0; attempt < kHighestNumber; ++attempt) {
-      uint32_t number = 0;
-      if (const uint32_t code = TakeMessageNumber(folder.c_str(), &number)) return code;
-      char name[16];
-      std::snprintf(name, sizeof name, "msg%04u.mai", number);
-      const std::string target = folder + name;
-      if (target.size() >= platform::kMaxPath) return ERROR_BUFFER_OVERFLOW;
-      if (move) {
-        if (platform::MoveFile(source, target.c_str())) {
-          result->target = target;
-          return Placed(folder, true, flush, result);
-        }
-        last = platform::GetLastError();
-        if (IsExistingTarget(last)) continue;
-        move = false;  // refused for another reason: copy this time and every later time
-      }
-      if (platform::CopyFile(source, target.c_str(), true)) {
-        result->target = target;
-        return Placed(folder, false, flush, result);
-      }
-      last = platform::GetLastError();
-      if (!IsExistingTarget(last)) return last;
-    }
-    return last;  // every attempt met an existing file
-  } catch (...) {
-    return ERROR_NOT_ENOUGH_MEMORY;
+Status PlaceMessage(const char* source, const char* base, const char* sub, bool move, bool create_directories,
+                    Placement* result, bool flush) {
+  *result = Placement{};
+  const std::string folder = std::string(base) + sub;
+  // Checked before any directory is made, so that a folder whose counter and message
+  // names could not be formed is never created.
+  if (folder.size() + sizeof kCounterName - 1 >= platform::kMaxPath) return Status(ERROR_BUFFER_OVERFLOW);
+  if (create_directories) {
+    if (Status s = MakeDirectories(base, sub); !s.ok()) return s;
   }
+  Status last;
+  for (uint32_t attempt = 0; attempt < kHighestNumber; ++attempt) {
+    uint32_t number = 0;
+    if (const uint32_t code = TakeMessageNumber(folder.c_str(), &number)) return Status(code);
+    char name[16];
+    std::snprintf(name, sizeof name, mailbox::kMessageNameFormat, number);
+    std::string target = folder + name;
+    if (target.size() >= platform::kMaxPath) return Status(ERROR_BUFFER_OVERFLOW);
+    // Once the file stands in the folder nothing may throw before the caller learns
+    // where: the name is moved, not copied, into the result.
+    if (move) {
+      if (platform::MoveFile(source, target.c_str())) {
+        result->target = std::move(target);
+        return Placed(folder, true, flush, result);
+      }
+      last = LastError();
+      if (IsExistingTarget(last.code())) continue;
+      move = false;  // refused for another reason: copy this time and every later time
+    }
+    if (platform::CopyFile(source, target.c_str(), true)) {
+      result->target = std::move(target);
+      return Placed(folder, false, flush, result);
+    }
+    last = LastError();
+    if (!IsExistingTarget(last.code())) return last;
+  }
+  return last;  // every attempt met an existing file
 }
 
 }  // namespace pellam::delivery

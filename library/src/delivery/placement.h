@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "frame/status.h"
+
 namespace pellam::delivery {
 
 struct Placement {
@@ -15,12 +17,12 @@ struct Placement {
 
 // Places `source` into `base` + `sub` (both checked by the caller), moving when
 // `move` asks for it and the platform allows, copying otherwise; creates the
-// directories first when asked. Never replaces an existing file. Returns 0 or the
-// first failure. The folder is flushed after the placement so that the new name
+// directories first when asked. Never replaces an existing file. Returns success or
+// the first failure; throws std::bad_alloc only. The folder is flushed after the placement so that the new name
 // survives a crash; should that flush fail, its code is returned with `placed` true,
 // so that the caller still learns where the file went. With `flush` false the folder
 // is left for the caller to flush once after many placements.
-uint32_t PlaceMessage(const char* source, const char* base, const char* sub, bool move,
-                      bool create_directories, Placement* result, bool flush = true) noexcept;
+Status PlaceMessage(const char* source, const char* base, const char* sub, bool move, bool create_directories,
+                    Placement* result, bool flush = true);
 
 }  // namespace pellam::delivery

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "frame/export_barrier.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/find.h"
@@ -53,7 +54,7 @@ uint32_t LastDigitRun(const char* name) {
 // The highest number among the folder's "msg????.mai" names; 0 when there is none.
 uint32_t HighestFileNumber(const std::string& folder, uint32_t* highest) {
   *highest = 0;
-  const std::string pattern = folder + kMessagePattern;
+  const std::string pattern = folder + kNumberedMessages;
   platform::FindData data{};
   platform::FindHandle search = platform::FindFirstFile(pattern.c_str(), &data);
   if (search == nullptr) {
@@ -125,7 +126,7 @@ uint32_t TakeMessageNumber(const char* folder, uint32_t* number) noexcept {
     *number = next;
     return 0;
   } catch (...) {
-    return ERROR_NOT_ENOUGH_MEMORY;
+    return CodeOfCaughtException();
   }
 }
 

@@ -5,11 +5,13 @@
 
 #include <cstdint>
 
+#include "pellam_mailbox.h"
+
 namespace pellam::delivery {
 
-inline constexpr char kCounterName[] = "#serial.dat";
-inline constexpr char kMessagePattern[] = "msg????.mai";
-inline constexpr uint32_t kHighestNumber = 9999;
+using mailbox::kCounterName;
+using mailbox::kHighestNumber;
+using mailbox::kNumberedMessages;
 
 // Takes the next number of `folder` (a path ending in "/") into `*number`: 0, or
 // ERROR_BUFFER_OVERFLOW for a path too long, ERROR_SHARING_VIOLATION when others hold

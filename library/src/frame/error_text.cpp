@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "frame/catalogue.h"
+#include "frame/status.h"
 #include "pellam.h"
 #include "platform/errors.h"
 
@@ -57,15 +58,16 @@ extern "C" PELLAM_API const char* GetErrorText(uint32_t code, char* buffer, uint
       return buffer;
     }
     // 2. The catalogue; inserts only for the library's and the service's facilities.
-    const uint32_t facility = (code >> 16) & 0xFFF;
+    const uint32_t facility = pellam::Facility(code);
     if (const char* text = pellam::CatalogueText(code)) {
-      const bool inserts = arguments != nullptr && (facility == 0x100 || facility == 0x101);
+      const bool inserts =
+          arguments != nullptr && (facility == pellam::kLibraryFacility || facility == pellam::kServiceFacility);
       if (inserts ? CopyWithInserts(text, arguments, buffer, size) : CopyWhole(text, buffer, size)) {
         return buffer;
       }
     }
     // 3. A fallback that at least names the code.
-    int n = facility == 0x100
+    int n = facility == pellam::kLibraryFacility
                 ? std::snprintf(buffer, size, "Unknown Pellam error code %u (sev=%u,id=%u)\r\n", code,
                                 code >> 30, code & 0xFFFF)
                 : std::snprintf(buffer, size, "Unknown error code %u (sev=%u,fac=%u,id=%u)\r\n", code,

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 
+#include "frame/export_barrier.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -65,7 +66,7 @@ std::string ModuleFileName(uint32_t* code) {
 
 }  // namespace pellam
 
-extern "C" PELLAM_API uint32_t RegisterEventMessages(void* module) {
+static uint32_t RegisterCatalogue(void* module) {
   uint32_t code = 0;
   std::string file = module == nullptr ? pellam::ModuleFileName(&code)
                                        : pellam::HandleFileName(module, &code);
@@ -86,4 +87,8 @@ extern "C" PELLAM_API uint32_t RegisterEventMessages(void* module) {
                                    reinterpret_cast<const uint8_t*>(&types), sizeof types);
   }
   return code;
+}
+
+extern "C" PELLAM_API uint32_t RegisterEventMessages(void* module) {
+  return pellam::Barrier([&] { return RegisterCatalogue(module); });
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "frame/export_barrier.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "profiles/record_fields.h"
@@ -89,7 +90,7 @@ uint32_t WriteProfile(HKEY key, const MailSystemProfile* p) {
 
 using namespace pellam;
 
-extern "C" PELLAM_API uint32_t GetSystemProfile(MailSystemProfile* profile) {
+static uint32_t ReadSystemProfile(MailSystemProfile* profile) {
   if (profile == nullptr) return ERROR_INVALID_PARAMETER;
   std::memset(profile, 0, sizeof *profile);
   platform::UniqueKey key;
@@ -100,7 +101,11 @@ extern "C" PELLAM_API uint32_t GetSystemProfile(MailSystemProfile* profile) {
   return ReadProfile(key.get(), profile);
 }
 
-extern "C" PELLAM_API uint32_t MakeSystemProfile(MailSystemProfile* profile) {
+extern "C" PELLAM_API uint32_t GetSystemProfile(MailSystemProfile* profile) {
+  return Barrier([&] { return ReadSystemProfile(profile); });
+}
+
+static uint32_t WriteSystemProfile(MailSystemProfile* profile) {
   if (profile != nullptr &&
       !(IsTerminated(profile->MailQueuePath) && IsTerminated(profile->MailTempPath) &&
         IsTerminated(profile->ErrorFile) && IsTerminated(profile->ExternalGateway))) {
@@ -115,6 +120,10 @@ extern "C" PELLAM_API uint32_t MakeSystemProfile(MailSystemProfile* profile) {
   }
   // The caller's record receives the profile as now stored.
   return GetSystemProfile(profile);
+}
+
+extern "C" PELLAM_API uint32_t MakeSystemProfile(MailSystemProfile* profile) {
+  return Barrier([&] { return WriteSystemProfile(profile); });
 }
 
 extern "C" PELLAM_API uint32_t GetMailSystemProfile(MailSystemProfile* profile, uint32_t size) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "frame/export_barrier.h"
+#include "frame/status.h"
 #include "pellam.h"
 #include "platform/accounts.h"
 #include "platform/errors.h"
@@ -118,7 +120,7 @@ bool FieldsTerminated(const MailProfile* p) {
 
 using namespace pellam;
 
-extern "C" PELLAM_API uint32_t GetUserProfile(MailProfile* profile, uint32_t calling_user) {
+static uint32_t ReadUserProfile(MailProfile* profile, uint32_t calling_user) {
   if (profile == nullptr) return ERROR_INVALID_PARAMETER;
   ClearReadFields(profile);
   if (calling_user != 0) {
@@ -131,7 +133,11 @@ extern "C" PELLAM_API uint32_t GetUserProfile(MailProfile* profile, uint32_t cal
   return ReadProfileValues(key.get(), profile);
 }
 
-extern "C" PELLAM_API uint32_t MakeUserProfile(MailProfile* profile) {
+extern "C" PELLAM_API uint32_t GetUserProfile(MailProfile* profile, uint32_t calling_user) {
+  return Barrier([&] { return ReadUserProfile(profile, calling_user); });
+}
+
+static uint32_t WriteUserProfile(MailProfile* profile) {
   if (profile != nullptr && !FieldsTerminated(profile)) return ERROR_INVALID_PARAMETER;
   {
     platform::UniqueKey key;
@@ -143,6 +149,10 @@ extern "C" PELLAM_API uint32_t MakeUserProfile(MailProfile* profile) {
   return GetUserProfile(profile, 1);
 }
 
+extern "C" PELLAM_API uint32_t MakeUserProfile(MailProfile* profile) {
+  return Barrier([&] { return WriteUserProfile(profile); });
+}
+
 extern "C" PELLAM_API uint32_t GetMailProfile(MailProfile* profile, uint32_t size) {
   if (profile == nullptr || size < sizeof(MailProfile)) return platform::Fail(ERROR_INVALID_PARAMETER);
   uint32_t code = GetUserProfile(profile, 1);
@@ -152,7 +162,7 @@ extern "C" PELLAM_API uint32_t GetMailProfile(MailProfile* profile, uint32_t siz
     // strings, both numbers 0), which reads the defaults back from the account.
     if (MakeUserProfile(profile) == 0) return 0;
   }
-  if (((code >> 16) & 0xFFF) != 0x100) code = ERR_BAD_USER_PROFILE;
+  if (!IsLibraryCode(code)) code = ERR_BAD_USER_PROFILE;
   return platform::Fail(code);
 }
 

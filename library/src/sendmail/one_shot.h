@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "frame/status.h"
 #include "pellam.h"
 #include "platform/errors.h"
 
@@ -26,16 +27,16 @@ struct CollectedHeaders {
 // the sender's profile), lets `add_text` supply the text, posts and closes. The
 // first failure is the result; an unposted message is discarded by the close.
 template <class AddText>
-uint32_t ComposeAndPost(const CollectedHeaders& headers, AddText&& add_text) {
+Status ComposeAndPost(const CollectedHeaders& headers, AddText&& add_text) {
   MailHandle message = CreateMailMessage(0);
-  if (message == nullptr) return platform::GetLastError();
+  if (message == nullptr) return LastError();
   uint32_t code = AddAddresses(message, headers.values[kTo], ADDR_TO);
   if (code == 0) code = AddAddresses(message, headers.values[kCc], ADDR_CC);
   if (code == 0) code = AddHeaders(message, nullptr, nullptr, nullptr, headers.values[kSubject]);
   if (code == 0) code = add_text(message);
   if (code == 0) code = PostMailMessage(message);
   const uint32_t closed = CloseMailMessage(message);
-  return code != 0 ? code : closed;
+  return Status(code != 0 ? code : closed);
 }
 
 }  // namespace pellam

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "compose/control_file_format.h"
+#include "frame/export_barrier.h"
 #include "platform/files.h"
 #include "sendmail/one_shot.h"
 
@@ -42,16 +43,16 @@ struct ReadBuffer {
 
 // Reads and collects the header section. On success `*unread` is the number of
 // bytes read past the empty line.
-uint32_t ReadHeaderSection(int file, CollectedHeaders* headers, uint32_t* unread) {
+Status ReadHeaderSection(int file, CollectedHeaders* headers, uint32_t* unread) {
   ReadBuffer buffer;
   int32_t current = -1;
   for (;;) {
-    if (buffer.used == buffer.capacity && !buffer.Grow()) return ERR_HEADER_TOO_LARGE;
+    if (buffer.used == buffer.capacity && !buffer.Grow()) return Status(ERR_HEADER_TOO_LARGE);
     uint32_t done = 0;
     if (!platform::ReadFile(file, buffer.data + buffer.used, buffer.capacity - buffer.used, &done)) {
-      return platform::GetLastError();
+      return LastError();
     }
-    if (done == 0) return ERROR_HANDLE_EOF;  // no complete header section
+    if (done == 0) return Status(ERROR_HANDLE_EOF);  // no complete header section
     const char* fresh = buffer.data + buffer.used;
     buffer.used += done;
     // The buffer starts with an unfinished line: until a line feed arrives the
@@ -63,26 +64,24 @@ uint32_t ReadHeaderSection(int file, CollectedHeaders* headers, uint32_t* unread
     const auto consumed = static_cast<uint32_t>(stop - buffer.data);
     if (code == 0) {
       *unread = buffer.used - consumed;
-      return 0;
+      return Status();
     }
-    if (code != ERROR_MORE_DATA) return code;
+    if (code != ERROR_MORE_DATA) return Status(code);
     std::memmove(buffer.data, stop, buffer.used - consumed);
     buffer.used -= consumed;
   }
 }
 
-uint32_t SendFile(const char* file_name) {
-  if (file_name == nullptr) return ERROR_INVALID_PARAMETER;
+Status SendFile(const char* file_name) {
+  if (file_name == nullptr) return Status(ERROR_INVALID_PARAMETER);
   platform::UniqueFile file(platform::CreateFile(file_name, platform::kRead, platform::kShareRead,
                                                  platform::kOpenExisting));
-  if (!file) return platform::GetLastError();
+  if (!file) return LastError();
   CollectedHeaders headers;
   uint32_t unread = 0;
-  if (uint32_t code = ReadHeaderSection(file.get(), &headers, &unread)) return code;
+  if (Status s = ReadHeaderSection(file.get(), &headers, &unread); !s.ok()) return s;
   // Back to the first byte of the text.
-  if (!platform::SetFilePointer(file.get(), -int64_t{unread}, platform::kCurrent)) {
-    return platform::GetLastError();
-  }
+  if (!platform::SetFilePointer(file.get(), -int64_t{unread}, platform::kCurrent)) return LastError();
   return ComposeAndPost(headers, [&](MailHandle message) { return AddTextFile(message, file.get(), 0xFFFFFFFF); });
 }
 
@@ -90,6 +89,5 @@ uint32_t SendFile(const char* file_name) {
 }  // namespace pellam
 
 extern "C" PELLAM_API uint32_t SendMailMessageFromFile(const char* file_name) {
-  const uint32_t code = pellam::SendFile(file_name);
-  return code == 0 ? 0 : platform::Fail(code);
+  return pellam::ReportingBarrier([&] { return pellam::SendFile(file_name); });
 }

@@ -1,14 +1,15 @@
 // SendMailMessageFromText: a prepared message in memory (header section, empty line,
 // text) sent in one call. The text need not end in a NUL; nothing past `length`
 // is read.
+#include "frame/export_barrier.h"
 #include "sendmail/one_shot.h"
 
 namespace pellam {
 namespace {
 
-uint32_t SendText(const char* text, int32_t length, const char** error_position) {
+Status SendText(const char* text, int32_t length, const char** error_position) {
   if (error_position != nullptr) *error_position = nullptr;
-  if (length < 0 || (text == nullptr && length > 0)) return ERROR_INVALID_PARAMETER;
+  if (length < 0 || (text == nullptr && length > 0)) return Status(ERROR_INVALID_PARAMETER);
   CollectedHeaders headers;
   int32_t current = -1;
   const char* stop = text;
@@ -16,7 +17,7 @@ uint32_t SendText(const char* text, int32_t length, const char** error_position)
                                             kOneShotHeaderNames, headers.values, &current, &stop);
   if (collected != 0) {
     if (error_position != nullptr) *error_position = stop;
-    return ERR_BAD_HEADER_SECTION;
+    return Status(ERR_BAD_HEADER_SECTION);
   }
   const auto body_length = static_cast<int32_t>(length - (stop - text));
   return ComposeAndPost(headers, [&](MailHandle message) { return AddText(message, stop, body_length); });
@@ -27,6 +28,5 @@ uint32_t SendText(const char* text, int32_t length, const char** error_position)
 
 extern "C" PELLAM_API uint32_t SendMailMessageFromText(const char* text, int32_t length,
                                                        const char** error_position) {
-  const uint32_t code = pellam::SendText(text, length, error_position);
-  return code == 0 ? 0 : platform::Fail(code);
+  return pellam::ReportingBarrier([&] { return pellam::SendText(text, length, error_position); });
 }

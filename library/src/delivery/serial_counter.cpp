@@ -26,8 +26,8 @@ std::atomic<uint32_t> g_wait_interval_ms{250};
 std::atomic<uint32_t> g_wait_limit_ms{20000};
 
 // The counter's text as a number: false for nothing, no digits, a number out of range
-// or a negative one, each of which asks for a rebuild.
-// Blanks before the number and a "+" sign are allowed, and text after it is ignored.
+// or a negative one, each of which asks for a rebuild. Blanks before the number and a
+// "+" sign are allowed, and text after it is ignored.
 bool ParseCounter(const char* text, uint32_t* number) {
   while (std::isspace(static_cast<unsigned char>(*text))) ++text;
   if (*text == '+' && std::isdigit(static_cast<unsigned char>(text[1]))) ++text;

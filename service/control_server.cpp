@@ -2,10 +2,6 @@
 // and nothing a request can say changes the configuration.
 #include "control_server.h"
 
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -35,8 +31,8 @@ std::optional<std::string> ReadRequestLine(int fd) {
 
 bool ControlServer::Start(const std::string& directory) {
   path_ = directory + "/" + ncp::kSocketName;
-  if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
-    log_.Write(EVT_CALL_FAILED, "pipe2", "", "The DECnet control socket is not opened.");
+  if (wake_.Create() != 0) {
+    log_.Write(EVT_CALL_FAILED, "CreateEvent", "", "The DECnet control socket is not opened.");
     return false;
   }
   listener_ = platform::ListenLocalSocket(directory.c_str(), ncp::kSocketName, 0666);
@@ -52,15 +48,12 @@ bool ControlServer::Start(const std::string& directory) {
 
 void ControlServer::Stop() {
   stop_.store(true);
-  if (wake_[1] >= 0) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wake_[1], &byte, 1);
-  }
+  if (wake_.IsCreated()) wake_.Set();
   if (acceptor_.joinable()) acceptor_.join();
   {
     std::lock_guard lock(clients_mutex_);
     for (Client& c : clients_) {
-      if (c.fd >= 0) ::shutdown(c.fd, SHUT_RDWR);  // wakes a thread waiting on its client
+      if (c.fd >= 0) platform::EndConnection(c.fd);  // wakes a thread waiting on its client
     }
   }
   Reap(true);
@@ -69,15 +62,12 @@ void ControlServer::Stop() {
     listener_ = -1;
     platform::RemoveLocalSocket(path_.c_str());
   }
-  for (int& fd : wake_) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-  }
+  wake_.Close();
 }
 
 void ControlServer::AcceptLoop() {
   while (!stop_.load()) {
-    const int fd = platform::AcceptLocalClient(listener_, wake_[0], 1000);
+    const int fd = platform::AcceptLocalClient(listener_, wake_.handle(), 1000);
     if (fd < 0) {
       const uint32_t code = platform::GetLastError();
       if (code == ERROR_OPERATION_ABORTED) return;

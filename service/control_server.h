@@ -14,6 +14,7 @@
 #include "event_log.h"
 #include "ncp_commands.h"
 #include "ncp_protocol.h"
+#include "platform/events.h"
 
 namespace pellam::service {
 
@@ -50,7 +51,7 @@ class ControlServer {
   const EventLog& log_;
   Handler handler_;
   int listener_ = -1;
-  int wake_[2] = {-1, -1};
+  platform::Event wake_;  // set to stop the acceptor
   std::string path_;
   std::atomic<bool> stop_{false};
   std::thread acceptor_;

@@ -1,11 +1,7 @@
-// Start-up and shut-down. A stop request sets a flag and wakes the loop through a
-// pipe; the loop finishes the recipient in progress and returns, so a stop never cuts
+// Start-up and shut-down. A stop request sets a flag and wakes the loop through an
+// event; the loop finishes the recipient in progress and returns, so a stop never cuts
 // a delivery in half (and a kill, which cannot be answered, is what the journal is for).
 #include "daemon.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -18,6 +14,8 @@
 #include "options.h"
 #include "pellam.h"
 #include "platform/accounts.h"
+#include "platform/daemon.h"
+#include "platform/events.h"
 #include "platform/registry.h"
 #include "service_loop.h"
 #include "user_process.h"
@@ -25,42 +23,12 @@
 namespace pellam::service {
 namespace {
 
+// Set by the stop signals, for the life of the process.
 std::atomic<bool> g_stop{false};
-int g_stop_pipe[2] = {-1, -1};
-
-void OnStop(int) {
-  g_stop.store(true);
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t n = ::write(g_stop_pipe[1], &byte, 1);
-}
+platform::Event g_stop_event;
 
 bool InstallStopHandlers() {
-  if (::pipe2(g_stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  struct sigaction action{};
-  action.sa_handler = OnStop;
-  sigemptyset(&action.sa_mask);
-  ::signal(SIGPIPE, SIG_IGN);
-  return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
-}
-
-// The classic detach: a child in a session of its own, its grandchild the service,
-// with no terminal and the standard streams on /dev/null.
-bool Detach() {
-  pid_t pid = ::fork();
-  if (pid < 0) return false;
-  if (pid > 0) ::_exit(0);
-  if (::setsid() < 0) return false;
-  pid = ::fork();
-  if (pid < 0) return false;
-  if (pid > 0) ::_exit(0);
-  if (::chdir("/") != 0) return false;
-  const int null = ::open("/dev/null", O_RDWR);
-  if (null < 0) return false;
-  ::dup2(null, 0);
-  ::dup2(null, 1);
-  ::dup2(null, 2);
-  if (null > 2) ::close(null);
-  return true;
+  return g_stop_event.Create() == 0 && platform::AnswerStopSignals(&g_stop, &g_stop_event) == 0;
 }
 
 // How long a child acting for a user may work: the machine's "UserProcessTimeout"
@@ -98,7 +66,7 @@ int RunService(bool foreground) {
     log.Write(EVT_CALL_FAILED, "sigaction", "", "The stop request cannot be answered.");
     return 1;
   }
-  SetUserWorkLimits(UserWorkDeadline(), g_stop_pipe[0]);
+  SetUserWorkLimits(UserWorkDeadline(), g_stop_event.handle());
   // DECnet runs beside the mail work; a configured node name is the local node name.
   Network network(log, decnet::Node::Start);
   network.Start(settings.node, ncp::SocketDirectory());
@@ -110,7 +78,7 @@ int RunService(bool foreground) {
   MailReceiver receiver(settings, log, MailReceiver::LimitsOf(settings.system));
   receiver.Start();
   ServiceLoop loop(settings, log);
-  loop.Run(g_stop, g_stop_pipe[0]);
+  loop.Run(g_stop, g_stop_event.handle());
   receiver.Stop();
   network.Stop();
   log.Write(EVT_SENDER_STOPPED, "", "", "");
@@ -135,9 +103,11 @@ int ServiceMain(int argc, const char* const* argv) {
     std::printf("pellam %s\n", PELLAM_VERSION);
     return 0;
   }
-  if (!options.foreground && !Detach()) {
-    std::perror("pellam: cannot detach");
-    return 1;
+  if (!options.foreground) {
+    if (const uint32_t code = platform::DetachFromTerminal()) {
+      std::fprintf(stderr, "pellam: cannot detach: %s\n", StatusText(code).c_str());
+      return 1;
+    }
   }
   return RunService(options.foreground);
 }

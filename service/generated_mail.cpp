@@ -4,10 +4,6 @@
 // library's core, so it may look into the handle for the temporary file's name.
 #include "generated_mail.h"
 
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <vector>
 
 #include "compose/message_handle.h"
@@ -20,8 +16,8 @@ namespace {
 
 // An anonymous file holding `bytes`, positioned at its start.
 uint32_t MemoryFile(std::string_view bytes, platform::UniqueFile* file) {
-  file->reset(::memfd_create("pellam-mail", MFD_CLOEXEC));
-  if (!*file) return platform::FromErrno(errno);
+  file->reset(platform::CreateMemoryFile("pellam-mail"));
+  if (!*file) return platform::GetLastError();
   if (!platform::WriteFile(file->get(), bytes.data(), static_cast<uint32_t>(bytes.size())) ||
       !platform::SetFilePointer(file->get(), 0, platform::kBegin)) {
     return platform::GetLastError();
@@ -51,9 +47,9 @@ uint32_t Compose(MailHandle message, const PreparedMail& mail, const BeforePost&
   const int text = mail.text_file != -1 ? mail.text_file : text_file.get();
   if (const uint32_t code = AddTextFile(message, text, 0xFFFFFFFF)) return code;
   if (before) {
-    struct stat st{};
-    if (::fstat(message->file, &st) != 0) return platform::FromErrno(errno);
-    if (const uint32_t code = before(message->temp_name, st.st_ino)) return code;
+    platform::FileFacts posted;
+    if (const uint32_t code = platform::LookAtFile(message->file, &posted)) return code;
+    if (const uint32_t code = before(message->temp_name, posted.inode)) return code;
     *announced = true;
   }
   return PostMailMessage(message);

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -54,16 +53,16 @@ uint32_t JobState::Open(const std::string& path, const JobIdentity& identity, si
   if (!file_) return LastError();
   // The queue is writable by every user: a journal that is not the service's own file
   // could have been planted to make it skip recipients, so it is never trusted.
-  struct stat st{};
-  if (::fstat(file_.get(), &st) != 0) return platform::FromErrno(errno);
-  if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) {
+  platform::FileFacts st;
+  if (const uint32_t code = platform::LookAtFile(file_.get(), &st)) return code;
+  if (!S_ISREG(st.mode) || st.owner != ::geteuid() || st.links != 1) {
     file_.reset();
     return ERROR_ACCESS_DENIED;
   }
   // Even a journal found here may stand only in memory, left by a killed service.
   name_on_disk_ = false;
   broken_ = 0;
-  if (st.st_size == 0) return Restart(identity);
+  if (st.size == 0) return Restart(identity);
   return Load(identity);
 }
 

@@ -1,13 +1,9 @@
-// Opening with O_NOFOLLOW and checking what was opened with fstat (the safe-open
+// Opening without following a link and checking what was opened (the safe-open
 // practice): a user who plants a link named like a control file gets nothing read
 // through it, and a FIFO cannot hang the service.
 #include "queue_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include "compose/control_file_format.h"
 #include "pellam.h"
@@ -38,9 +34,10 @@ uint32_t ReadQueueFile(const std::string& path, std::string* bytes, JobIdentity*
     facts->problem = KindOf(named.mode) + ", not a control file";
     return ERR_CONTROL_FILE;
   }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    if (errno != ELOOP) return platform::FromErrno(errno, path.c_str());
+  const int fd = platform::OpenWithoutFollowing(path.c_str());
+  if (fd == platform::kInvalidFile) {
+    const uint32_t code = platform::GetLastError();
+    if (code != ERROR_CANT_RESOLVE_FILENAME) return code;
     facts->problem = "a link, not a control file";
     return ERR_CONTROL_FILE;
   }

@@ -1,16 +1,15 @@
 // The directory is writable by every user: names are looked at without following
-// links (a link is removed as a name, never through), and unlinkat removes the name
+// links (a link is removed as a name, never through), and a delete removes the name
 // itself, never anything it points to.
 #include "temp_cleanup.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <vector>
 
 #include "pellam.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "queue_file.h"
 
 namespace pellam::service {
@@ -21,23 +20,25 @@ size_t RemoveStaleTemporaryFiles(const std::string& directory, std::time_t now, 
     log.Report(EVT_FILE_SEARCH, directory + "*.tmp", "", code);
     return 0;
   }
-  const int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (dir < 0) return 0;
+  // The directory itself is taken as it stands, never through a link put in its place.
+  std::string itself = directory;
+  while (itself.size() > 1 && itself.back() == '/') itself.pop_back();
+  platform::FileFacts facts;
+  if (platform::LookAtName(itself.c_str(), &facts) != 0 || !S_ISDIR(facts.mode)) return 0;
   size_t removed = 0;
   for (const std::string& name : names) {
-    struct stat st{};
-    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode)) continue;
-    if (now - st.st_mtime < kStaleTemporaryAge) continue;
-    if (::unlinkat(dir, name.c_str(), 0) != 0) {
-      log.Report(EVT_FILE_DELETE, directory + name, "", platform::FromErrno(errno));
+    const std::string path = directory + name;
+    if (platform::LookAtName(path.c_str(), &facts) != 0 || S_ISDIR(facts.mode)) continue;
+    if (now - facts.modified < kStaleTemporaryAge) continue;
+    if (!platform::DeleteFile(path.c_str())) {
+      log.Report(EVT_FILE_DELETE, path, "", platform::GetLastError());
       continue;
     }
     ++removed;
-    log.Note("Removed the stale temporary file " + directory + name + ": " + std::to_string(st.st_size) +
-             " bytes of uid " + std::to_string(st.st_uid) + ", unchanged for " +
-             std::to_string((now - st.st_mtime) / 3600) + " hours.");
+    log.Note("Removed the stale temporary file " + path + ": " + std::to_string(facts.size) + " bytes of uid " +
+             std::to_string(facts.owner) + ", unchanged for " + std::to_string((now - facts.modified) / 3600) +
+             " hours.");
   }
-  ::close(dir);
   return removed;
 }
 

@@ -14,18 +14,15 @@ namespace pelldesk {
 inline constexpr char kDesktopTextEditor[] = "xdg-open";
 
 // Runs `program` (a name looked up in PATH, or a path when it holds a "/") with the one
-// argument `file`, in `directory`. 0 once the program runs, or the status code of why it
-// could not be started (ERROR_FILE_NOT_FOUND for a program not found), also left as
-// the last-error value.
+// argument `file`, in `directory` (platform::StartDetachedProgram). 0 once the program
+// runs, or the status code of why it could not be started (ERROR_FILE_NOT_FOUND for a
+// program not found), also left as the last-error value.
 uint32_t StartTextEditor(const std::string& program, const std::string& file,
                          const std::string& directory);
 
-// Runs `command` (the program first, found as above) in `directory`. With `watchMs`,
-// waits that long for the program to fail at once: an exit with a failure status
-// then gives ERROR_NOT_SUPPORTED (the desktop has nothing to open the file with).
-uint32_t StartProgram(const std::vector<std::string>& command, const std::string& directory, unsigned watchMs);
-
-// How long the desktop's opener is given to say it cannot open a text file.
+// How long the desktop's opener is given to say it cannot open a text file: an exit
+// with a failure status within it gives ERROR_NOT_SUPPORTED (the desktop has nothing
+// to open the file with).
 inline constexpr unsigned kDesktopWatchMs = 700;
 
 // What to try when the desktop cannot open `file`: $VISUAL or $EDITOR (the first that

@@ -99,6 +99,7 @@ constexpr Message kMessages[] = {
     {ERROR_NONE_MAPPED, "No mapping between account names and security IDs was done.\r\n"},
     {ERROR_INVALID_SID, "The security ID structure is invalid.\r\n"},
     {ERROR_TIMEOUT, "This operation returned because the timeout period expired.\r\n"},
+    {ERROR_CANT_RESOLVE_FILENAME, "The name of the file cannot be resolved by the system.\r\n"},
     {NERR_UserNotFound, "The user name could not be found.\r\n"},
 };
 
@@ -166,6 +167,8 @@ uint32_t FromErrno(int err, const char* path) noexcept {
       return ERROR_TIMEOUT;
     case EINTR:
       return ERROR_OPERATION_ABORTED;
+    case ELOOP:
+      return ERROR_CANT_RESOLVE_FILENAME;  // a link where none may be, or a loop of them
     default:
       return ERROR_GEN_FAILURE;
   }

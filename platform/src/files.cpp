@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <stdio.h>  // renameat2
 #include <sys/file.h>
+#include <sys/mman.h>  // memfd_create
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +46,12 @@ uint32_t MoveFailure(int err, const char* from, const char* to) {
   if (err != ENOENT) return FromErrno(err);
   struct stat st{};
   return FromErrno(err, ::lstat(from, &st) != 0 ? from : to);
+}
+
+// rename(2), which replaces a file at `to` atomically; the last-error value on failure.
+bool RenameReplacing(const char* from, const char* to) {
+  if (::rename(from, to) == 0) return true;
+  return Failed(MoveFailure(errno, from, to));  // EISDIR: 5, EXDEV: 17
 }
 
 // Everything from `src`'s position to the end, written to `dst` and flushed to disk.
@@ -164,6 +171,36 @@ int CreateFile(const char* path, unsigned access, unsigned share, unsigned dispo
   return fd;
 }
 
+int OpenWithoutFollowing(const char* path) noexcept {
+  if (uint32_t c = fault::Check(Op::Open)) {
+    Fail(c);
+    return kInvalidFile;
+  }
+  if (path == nullptr) {
+    Fail(ERROR_INVALID_PARAMETER);
+    return kInvalidFile;
+  }
+  // O_NONBLOCK keeps a FIFO from hanging the open, and stays: the caller refuses one.
+  constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+  const int fd = RetryOnEintr([&] { return ::open(path, kFlags); });
+  if (fd < 0) FailWithErrno(path);  // ELOOP, the link refused: ERROR_CANT_RESOLVE_FILENAME
+  return fd;
+}
+
+int CreateMemoryFile(const char* name) noexcept {
+  if (uint32_t c = fault::Check(Op::Open)) {
+    Fail(c);
+    return kInvalidFile;
+  }
+  if (name == nullptr) {
+    Fail(ERROR_INVALID_PARAMETER);
+    return kInvalidFile;
+  }
+  const int fd = ::memfd_create(name, MFD_CLOEXEC);
+  if (fd < 0) FailWithErrno();
+  return fd;
+}
+
 bool ReadFile(int file, void* buffer, uint32_t size, uint32_t* done) noexcept {
   if (done != nullptr) *done = 0;
   if (uint32_t c = fault::Check(Op::Read)) return Failed(c);
@@ -276,6 +313,12 @@ bool MoveFile(const char* from, const char* to) noexcept {
   return Failed(MoveFailure(errno, from, to));  // EEXIST: 183, EXDEV: 17
 }
 
+bool MoveFileReplacing(const char* from, const char* to) noexcept {
+  if (uint32_t c = fault::Check(Op::Move)) return Failed(c);
+  if (from == nullptr || to == nullptr) return Failed(ERROR_INVALID_PARAMETER);
+  return RenameReplacing(from, to);
+}
+
 bool CopyFile(const char* from, const char* to, bool fail_if_exists) noexcept {
   if (uint32_t c = fault::Check(Op::Copy)) return Failed(c);
   if (from == nullptr || to == nullptr) return Failed(ERROR_INVALID_PARAMETER);
@@ -310,7 +353,7 @@ bool CopyFile(const char* from, const char* to, bool fail_if_exists) noexcept {
 
   bool ok = CopyContents(source.fd, target);
   if (::close(target) != 0 && errno != EINTR && ok) ok = Failed(FailWithErrno(to));
-  if (ok && !fail_if_exists && ::rename(created.c_str(), to) != 0) ok = Failed(FailWithErrno(to));
+  if (ok && !fail_if_exists) ok = RenameReplacing(created.c_str(), to);
   if (!ok) ::unlink(created.c_str());  // a failed copy leaves nothing behind
   return ok;
 }
@@ -361,11 +404,13 @@ void Describe(const struct stat& st, FileFacts* facts) {
   facts->inode = st.st_ino;
   facts->links = st.st_nlink;
   facts->size = st.st_size < 0 ? 0 : static_cast<uint64_t>(st.st_size);
+  facts->modified = st.st_mtime;
 }
 
 }  // namespace
 
 uint32_t LookAtName(const char* path, FileFacts* facts) noexcept {
+  if (uint32_t c = fault::Check(Op::Look)) return c;
   if (path == nullptr || facts == nullptr) return ERROR_INVALID_PARAMETER;
   struct stat st{};
   if (::lstat(path, &st) != 0) return FromErrno(errno, path);
@@ -374,6 +419,7 @@ uint32_t LookAtName(const char* path, FileFacts* facts) noexcept {
 }
 
 uint32_t LookAtFile(int file, FileFacts* facts) noexcept {
+  if (uint32_t c = fault::Check(Op::Look)) return c;
   if (facts == nullptr) return ERROR_INVALID_PARAMETER;
   struct stat st{};
   if (::fstat(file, &st) != 0) return FromErrno(errno);

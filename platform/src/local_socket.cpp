@@ -17,6 +17,7 @@
 #include <string>
 
 #include "platform/errors.h"
+#include "platform/fault.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -209,6 +210,16 @@ bool ReceiveWithin(int socket, void* buffer, size_t size, size_t* done, int time
       return false;
     }
   }
+}
+
+bool EndConnection(int socket) noexcept {
+  if (const uint32_t code = fault::Check(fault::Op::Close)) {
+    SetLastError(code);
+    return false;
+  }
+  if (::shutdown(socket, SHUT_RDWR) == 0) return true;
+  FailWithErrno();
+  return false;
 }
 
 }  // namespace platform

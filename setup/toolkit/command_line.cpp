@@ -1,11 +1,9 @@
 // Options of the frame, each taking one value, and the --help text.
 #include "command_line.h"
 
-#include <unistd.h>
-
 #include <cstring>
 
-#include "platform/paths.h"
+#include "platform/program_file.h"
 
 namespace setup {
 
@@ -73,11 +71,9 @@ void PrintUsage(std::FILE* out, const char* program) {
 }
 
 std::string ProgramDirectory() {
-  char path[platform::kMaxPath];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return {};
-  std::string directory(path, static_cast<std::size_t>(n));
-  return directory.substr(0, directory.rfind('/') + 1);
+  std::string program;
+  if (platform::ProgramFileName(&program) != 0) return {};
+  return program.substr(0, program.rfind('/') + 1);
 }
 
 }  // namespace setup

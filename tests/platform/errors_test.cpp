@@ -45,6 +45,7 @@ TEST(Errors, TranslatesTheCodesCallersCompare) {
       {ENOTDIR, ERROR_PATH_NOT_FOUND}, {EWOULDBLOCK, ERROR_SHARING_VIOLATION},
       {ENOTEMPTY, ERROR_DIR_NOT_EMPTY}, {ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
       {ENOMEM, ERROR_NOT_ENOUGH_MEMORY}, {EBADF, ERROR_INVALID_HANDLE},
+      {ELOOP, ERROR_CANT_RESOLVE_FILENAME},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(platform::FromErrno(r.err), r.want) << "errno " << r.err;

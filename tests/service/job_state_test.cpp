@@ -201,6 +201,8 @@ TEST_F(Journal, FailingWritesAreReported) {
   EXPECT_EQ(state.Open(path_, id_, 1), ERROR_ACCESS_DENIED);
   platform::fault::FailNth(platform::fault::Op::Read, 1, ERROR_IO_DEVICE);
   EXPECT_EQ(state.Open(path_, id_, 1), ERROR_IO_DEVICE);
+  platform::fault::FailNth(platform::fault::Op::Look, 1, ERROR_IO_DEVICE);
+  EXPECT_EQ(state.Open(path_, id_, 1), ERROR_IO_DEVICE) << "a journal that cannot be checked is not used";
 }
 
 // Many journals written without a flush each, then flushed together.

@@ -3,8 +3,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 
 #include "pellreg/store.h"
 #include "platform/errors.h"
@@ -85,8 +83,8 @@ WriteOutcome WriteTextFile(const std::string& path, std::string_view content, bo
     if (!replace) {
       // MoveFile never replaces: a file that appeared meanwhile is refused, not lost.
       if (!platform::MoveFile(temp.c_str(), path.c_str())) code = platform::GetLastError();
-    } else if (std::rename(temp.c_str(), path.c_str()) != 0) {
-      code = platform::FromErrno(errno, path.c_str());
+    } else if (!platform::MoveFileReplacing(temp.c_str(), path.c_str())) {
+      code = platform::GetLastError();
     }
   }
   if (code != ERROR_SUCCESS) {

@@ -5,7 +5,7 @@
 
 #include <atomic>
 #include <cctype>
-#include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -27,12 +27,14 @@ std::atomic<uint32_t> g_wait_interval_ms{250};
 std::atomic<uint32_t> g_wait_limit_ms{20000};
 
 // The counter's text as a number: false for nothing, no digits, a number out of range
-// or a negative one, each of which asks for a rebuild.
+// or a negative one, each of which asks for a rebuild. Blanks before the number and a
+// "+" sign are allowed, and text after it is ignored.
 bool ParseCounter(const char* text, uint32_t* number) {
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text, &end, 10);
-  if (end == text || errno == ERANGE || value < 0 || value > INT_MAX) return false;
+  while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+  if (*text == '+' && std::isdigit(static_cast<unsigned char>(text[1]))) ++text;
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text, text + std::strlen(text), value);
+  if (error != std::errc() || end == text || value < 0 || value > INT_MAX) return false;
   *number = static_cast<uint32_t>(value);
   return true;
 }

@@ -3,16 +3,14 @@
 
 #include <dlfcn.h>
 #include <link.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <climits>
-#include <cstring>
+#include <string>
 
 #include "frame/export_barrier.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/program_file.h"
 #include "platform/registry.h"
 
 namespace pellam {
@@ -33,14 +31,9 @@ std::string HandleFileName(void* handle, uint32_t* code) {
   }
   if (map->l_name != nullptr && map->l_name[0] != '\0') return map->l_name;
   // The main program's entry has no name.
-  char exe[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n <= 0) {
-    *code = platform::FromErrno(errno);
-    return {};
-  }
-  exe[n] = '\0';
-  return exe;
+  std::string program;
+  *code = platform::ProgramFileName(&program);
+  return program;
 }
 
 }  // namespace

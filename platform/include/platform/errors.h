@@ -70,6 +70,7 @@ inline constexpr uint32_t ERROR_NONE_MAPPED = 1332;
 inline constexpr uint32_t ERROR_NO_SUCH_USER = 1317;
 inline constexpr uint32_t ERROR_INVALID_SID = 1337;
 inline constexpr uint32_t ERROR_TIMEOUT = 1460;
+inline constexpr uint32_t ERROR_CANT_RESOLVE_FILENAME = 1921;
 inline constexpr uint32_t NERR_UserNotFound = 2221;
 
 namespace platform {

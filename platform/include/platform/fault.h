@@ -9,13 +9,14 @@
 namespace platform::fault {
 
 enum class Op : unsigned {
-  Open,       // CreateFile, directory search start, SQLite hive open
+  Open,       // CreateFile, OpenWithoutFollowing, CreateMemoryFile, directory search
+              // start, SQLite hive open, the sandbox's event-log file
   Read,       // ReadFile
-  Write,      // WriteFile
+  Write,      // WriteFile, event-log entries (system_log.h)
   Seek,       // SetFilePointer, SetEndOfFile, GetFileSize
   Flush,      // FlushFile, FlushDirectory
   Close,      // CloseFile
-  Move,       // MoveFile
+  Move,       // MoveFile, MoveFileReplacing
   Copy,       // CopyFile
   Delete,     // DeleteFile, RemoveDirectory
   CreateDir,  // CreateDirectory
@@ -28,6 +29,9 @@ enum class Op : unsigned {
   Child,      // starting a child process that acts for a user (user_child.h)
   Notify,     // change notifications: start, add a directory, read changes (change_notify.h)
   Wait,       // events and waits: create, set, wait for several objects (events.h)
+  Look,       // looks at a name or an open file: LookAtName, LookAtFile, ProgramFileName
+  Process,    // the program's own process and the programs it starts: detaching,
+              // stop signals (daemon.h), starting a program (start_program.h)
   Count
 };
 

@@ -4,7 +4,8 @@
 //
 // Share modes are advisory locks (flock): an open without sharing takes an exclusive
 // lock, an open with sharing a shared one; a conflict fails at once with
-// ERROR_SHARING_VIOLATION. Moves never replace an existing file.
+// ERROR_SHARING_VIOLATION. Moves never replace an existing file, but for the one
+// call that says so in its name.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,19 @@ enum Whence : unsigned { kBegin = 0, kCurrent = 1, kEnd = 2 };
 // and kTruncateExisting need write access and truncate only once the lock is held.
 PLATFORM_API int CreateFile(const char* path, unsigned access, unsigned share, unsigned disposition,
                unsigned mode = 0600) noexcept;
+
+// Opens an existing name for reading, for a privileged reader of a name that a user
+// controls: a symbolic link at the last name is never followed
+// (ERROR_CANT_RESOLVE_FILENAME), and the open never waits on a FIFO or a device (the
+// descriptor is non-blocking). Whatever the name is gets opened: the caller checks
+// it with LookAtFile before reading. No share-mode lock is taken. kInvalidFile on
+// failure.
+PLATFORM_API int OpenWithoutFollowing(const char* path) noexcept;
+
+// A new file with no name on disk, open for reading and writing and closed when the
+// program executes another; `name` is only a label for debuggers. kInvalidFile on
+// failure.
+PLATFORM_API int CreateMemoryFile(const char* name) noexcept;
 
 // Reads up to `size` bytes; `*done` receives the count (0 at the end of the file).
 PLATFORM_API bool ReadFile(int file, void* buffer, uint32_t size, uint32_t* done) noexcept;
@@ -68,6 +82,11 @@ PLATFORM_API bool CloseFile(int file) noexcept;
 // Directories move too.
 PLATFORM_API bool MoveFile(const char* from, const char* to) noexcept;
 
+// Renames `from` to `to`, replacing a file already there in one step: a reader of
+// `to` finds the old file or the new one, never neither. Within one filesystem only
+// (ERROR_NOT_SAME_DEVICE); a directory at `to` is not replaced (ERROR_ACCESS_DENIED).
+PLATFORM_API bool MoveFileReplacing(const char* from, const char* to) noexcept;
+
 // Copies contents (and the mode bits) to a new file. With `fail_if_exists` the
 // target is created exclusively (ERROR_FILE_EXISTS when present); otherwise it is
 // replaced, by a rename once the copy is complete. The copy is flushed to disk
@@ -99,6 +118,7 @@ struct FileFacts {
   uint64_t device = 0, inode = 0;
   uint64_t links = 0;
   uint64_t size = 0;
+  int64_t modified = 0;  // the last write, in seconds since 1970
 };
 
 // The name itself, never followed through a link at its last part and never opened,

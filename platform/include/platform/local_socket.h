@@ -40,6 +40,11 @@ PLATFORM_API int ConnectLocalSocket(const char* path) noexcept;
 // peer does not read, ERROR_BROKEN_PIPE when it has gone.
 PLATFORM_API bool SendWithin(int socket, const void* data, size_t size, int timeout_ms) noexcept;
 
+// Ends both directions of a connection but keeps its descriptor, so that a thread
+// waiting to send or receive on it wakes at once and finds the connection ended
+// (ERROR_BROKEN_PIPE, or the end of the stream). The descriptor is still closed as usual.
+PLATFORM_API bool EndConnection(int socket) noexcept;
+
 // Receives what is there, up to `size` bytes, waiting at most `timeout_ms` for the
 // first byte: `*done` is 0 at the end of the stream; ERROR_TIMEOUT when nothing came.
 PLATFORM_API bool ReceiveWithin(int socket, void* buffer, size_t size, size_t* done, int timeout_ms) noexcept;

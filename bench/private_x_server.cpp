@@ -50,7 +50,12 @@ PrivateXServer::PrivateXServer() {
   if (pid == 0) {
     // The server goes with this program however it ends.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    ::dup2(report[1], 3);  // without close-on-exec: Xvfb writes the display there
+    // Xvfb writes its display number to descriptor 3, which must outlive the exec.
+    if (report[1] == 3) {
+      ::fcntl(3, F_SETFD, 0);
+    } else {
+      ::dup2(report[1], 3);
+    }
     const int quiet = ::open("/dev/null", O_WRONLY);
     if (quiet >= 0) {
       ::dup2(quiet, 1);
@@ -76,12 +81,16 @@ PrivateXServer::PrivateXServer() {
   ::close(report[0]);
   while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
   if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
-    int status = 0;
-    const bool ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
-    why_ = ended && WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "Xvfb is not installed (Debian: xvfb)"
-                                                                    : "Xvfb did not start within 10 s";
-    if (ended) pid_ = -1;
-    Stop();
+    // A server that could not be run ends at once; one that hangs is stopped.
+    const int status = WaitUntil(pid_, Clock::now() + std::chrono::seconds(1));
+    if (status == -1) {
+      why_ = "Xvfb did not take a display within 10 s";
+      Stop();
+    } else {
+      why_ = WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "Xvfb is not installed (Debian: xvfb)"
+                                                             : "Xvfb ended at start";
+      pid_ = -1;
+    }
     return;
   }
   display_ = ":" + number;

@@ -170,6 +170,11 @@ int RunClient(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  const bench::PrivateXServer server;  // first: without it there is nothing to do
+  if (!server.running()) {
+    std::fprintf(stderr, "x11_folder_bench: skipped: %s\n", server.why().c_str());
+    return 0;
+  }
   bench::Root();  // the sandbox: PELLAM_ROOT with the calling user registered
   MailProfile profile{};
   if (GetMailProfile(&profile, sizeof profile) != 0) {
@@ -185,11 +190,6 @@ int main(int argc, char** argv) {
   fs::permissions(runtime, fs::perms::owner_all);
   setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 
-  const bench::PrivateXServer server;
-  if (!server.running()) {
-    std::fprintf(stderr, "x11_folder_bench: skipped: %s\n", server.why().c_str());
-    return 0;
-  }
   const int code = bench::RunUnder(server, 55, [&] { return RunClient(argc, argv); });
   if (code != 0) std::fprintf(stderr, "x11_folder_bench: the client's process ended with %d\n", code);
   benchmark::Shutdown();

@@ -37,6 +37,7 @@ std::string g_staged;  // where arrivals are written before they are renamed in
 int g_arrivals = 0;
 bench::ShownClock* g_clock = nullptr;
 bench::DeskSession* g_desk = nullptr;
+bool g_deskTried = false;
 bool g_deskReady = false;
 
 // A new message written outside "new" (untimed); its name there is returned.
@@ -83,7 +84,8 @@ pelldesk::CMainFrame* Frame() { return g_desk->app().mainFrameWindow(); }
 // The client started, after the floor so that its monitor sees none of the floor's
 // arrivals, and its report of what "new" holds at start handled, sound and all.
 bool DeskReady() {
-  if (!g_deskReady) {
+  if (!g_deskTried) {
+    g_deskTried = true;
     g_deskReady = g_desk->Start() &&
                   bench::ProcessEventsUntil([] { return Frame() != nullptr && Frame()->shownCount() == g_messages; },
                                             10000);
@@ -96,6 +98,7 @@ void BM_RenameToPanePainted(benchmark::State& state) {
     state.SkipWithError("the client did not start, or did not count \"new\"");
     return;
   }
+  double handledSeconds = 0;
   for (auto _ : state) {
     std::string staged;
     const std::string name = StageArrival("arr", &staged);
@@ -114,7 +117,11 @@ void BM_RenameToPanePainted(benchmark::State& state) {
       break;
     }
     state.SetIterationTime(SecondsSince(start, g_clock->shownAt()));
+    handledSeconds = SecondsSince(start, Clock::now());
   }
+  // Until the report was handled in full, the sound included: how long the main
+  // frame was busy, which the pane no longer waits for.
+  state.counters["handled_ms"] = handledSeconds * 1e3;
 }
 
 void Settings(benchmark::internal::Benchmark* b) {
@@ -132,13 +139,18 @@ int RunClient(int argc, char** argv) {
   benchmark::RegisterBenchmark(("BM_RenameToPanePainted" + suffix).c_str(), BM_RenameToPanePainted)
       ->Apply(Settings);
   benchmark::RunSpecifiedBenchmarks();
-  return g_deskReady ? 0 : 1;
+  return g_deskTried && !g_deskReady ? 1 : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  const bench::PrivateXServer server;  // first: without it there is nothing to do
+  if (!server.running()) {
+    std::fprintf(stderr, "x11_newmail_bench: skipped: %s\n", server.why().c_str());
+    return 0;
+  }
   const std::string root = bench::Root().root();  // the sandbox, the calling user registered
   MailProfile profile{};
   if (GetMailProfile(&profile, sizeof profile) != 0) {
@@ -158,11 +170,6 @@ int main(int argc, char** argv) {
   fs::permissions(runtime, fs::perms::owner_all);
   setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 
-  const bench::PrivateXServer server;
-  if (!server.running()) {
-    std::fprintf(stderr, "x11_newmail_bench: skipped: %s\n", server.why().c_str());
-    return 0;
-  }
   int code = 0;
   for (int messages : {0, kFullFolder}) {
     if (messages == kFullFolder) {

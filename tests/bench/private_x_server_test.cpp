@@ -18,6 +18,11 @@
 
 namespace {
 
+// Xvfb missing is a machine without it (setup-debian.sh installs it), not a fault.
+bool XvfbMissing(const bench::PrivateXServer& server) {
+  return !server.running() && server.why().find("not installed") != std::string::npos;
+}
+
 bool Reachable(const std::string& display) {
   xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
   const bool reached = xcb_connection_has_error(connection) == 0;
@@ -29,6 +34,7 @@ TEST(PrivateXServer, TakesADisplayThatIsGoneAfterwards) {
   std::string display;
   {
     const bench::PrivateXServer server;
+    if (XvfbMissing(server)) GTEST_SKIP() << server.why();
     ASSERT_TRUE(server.running()) << server.why();
     display = server.display();
     ASSERT_EQ(display.rfind(':', 0), 0u) << display;
@@ -49,6 +55,7 @@ TEST(PrivateXServer, SaysSoWhenXvfbIsMissing) {
 
 TEST(RunUnder, ReportsHowTheChildEnded) {
   const bench::PrivateXServer server;
+  if (XvfbMissing(server)) GTEST_SKIP() << server.why();
   ASSERT_TRUE(server.running()) << server.why();
   pellam::test::Sandbox sandbox;
   const std::string pidFile = sandbox.Path("child.pid");

@@ -10,12 +10,10 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QImage>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -23,6 +21,7 @@
 #include "app/font_value.h"
 #include "app/mail_app.h"
 #include "app/mail_paths.h"
+#include "folder_fixture.h"
 #include "folder/dir_doc.h"
 #include "folder/dir_view.h"
 #include "framework/message_box.h"
@@ -38,20 +37,7 @@ std::string g_root;
 // A folder of `count` messages whose sizes spread evenly over 200 B to 20 KB.
 std::string MakeFolder(int count) {
   const std::string folder = g_root + "/f" + std::to_string(count) + "/";
-  fs::create_directories(folder);
-  uint32_t seed = 12345;
-  for (int i = 1; i <= count; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    const std::size_t size = 200 + (seed >> 8) % (20 * 1024 - 200);
-    char name[32];
-    std::snprintf(name, sizeof name, "msg%04d.mai", i);
-    std::string text = "Received: by NODEA; Mon, 12 Jan 1995 10:" + std::to_string(i % 60) +
-                       ":30 GMT\r\nFrom: NODEA::SENDER" + std::to_string(i % 97) + " (A Sender)\r\nTo: ANN\r\n"
-                       "Subject: message number " + std::to_string(i) + " about something\r\n\r\n";
-    while (text.size() < size) text += "A line of the message body, as people write them.\r\n";
-    text.resize(size);
-    std::ofstream(folder + name, std::ios::binary) << text;
-  }
+  bench::FillFolder(folder, count, 200, 20 * 1024);
   return folder;
 }
 
@@ -102,15 +88,7 @@ void BM_Load(benchmark::State& state) {
 void BM_LoadAndFirstPaint(benchmark::State& state) {
   const std::string folder = WithoutSlash(Folder(static_cast<int>(state.range(0))));
   for (auto _ : state) {
-    pelldesk::CDirDoc doc;
-    if (!doc.OnOpenDocument(folder)) state.SkipWithError("the folder did not load");
-    auto* view = new pelldesk::CDirView;
-    doc.AddView(view);
-    view->resize(900, 600);
-    view->OnInitialUpdate();
-    const QImage shown = view->grab().toImage();
-    benchmark::DoNotOptimize(shown.constBits());
-    delete view;
+    if (!bench::LoadAndFirstPaint(folder)) state.SkipWithError("the folder did not load");
   }
 }
 

@@ -7,16 +7,14 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "monitor/new_mail_monitor.h"
+#include "monitor_alone.h"
 #include "platform/change_notify.h"
 #include "platform/events.h"
 #include "platform/file_time.h"
@@ -28,21 +26,10 @@ namespace fs = std::filesystem;
 std::string g_root;
 int g_arrivals = 0;  // names are never used twice, across runs too
 
-void WriteMessage(const std::string& path) {
-  std::ofstream(path, std::ios::binary) << "Received: by NODEA; Mon, 12 Jan 1995 10:00:30 GMT\r\n"
-                                           "From: NODEA::SENDER\r\nSubject: s\r\n\r\nText.\r\n";
-}
-
 // "new" with `count` messages, made once.
 std::string NewFolder(int count) {
   const std::string dir = g_root + "/new" + std::to_string(count) + "/";
-  if (fs::exists(dir)) return dir;
-  fs::create_directories(dir);
-  for (int i = 1; i <= count; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "msg%04d.mai", i);
-    WriteMessage(dir + name);
-  }
+  if (!fs::exists(dir)) bench::FillNewFolder(dir, count);
   return dir;
 }
 
@@ -50,48 +37,25 @@ std::string NewFolder(int count) {
 // report; files are never deleted between runs (deletions slow file creation here).
 void BM_RenameToReport(benchmark::State& state) {
   const std::string dir = NewFolder(static_cast<int>(state.range(0)));
-  pelldesk::MonitorShared shared;
-  shared.newFolderPath = dir;
-  if (shared.stopEvent.Create() != 0) {
-    state.SkipWithError("no event");
-    return;
-  }
-  std::mutex mutex;
-  std::condition_variable reported;
-  int reports = 0;
-  shared.sendNewMail = [&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    ++reports;
-    if (std::getenv("NEWMAIL_BENCH_TRACE")) std::fprintf(stderr, "report %d count %d\n", reports, shared.newMailCount);
-    reported.notify_all();
-  };
-  shared.reportError = [](const char*, uint32_t) { return 1; };
-  std::thread monitor([&] { pelldesk::NewMailMonitor(shared); });
-  const auto waitFor = [&](int wanted) {
-    std::unique_lock<std::mutex> lock(mutex);
-    return reported.wait_for(lock, std::chrono::seconds(5), [&] { return reports >= wanted; });
-  };
-  const bool started = waitFor(1);
-  if (!started) state.SkipWithError("no first report");
+  bench::MonitorAlone monitor(dir);
+  if (!monitor.started()) state.SkipWithError("no first report");
   int& n = g_arrivals;
   for (auto _ : state) {
-    if (!started) break;
+    if (!monitor.started()) break;
     state.PauseTiming();
     const std::string staged = g_root + "/staged-" + std::to_string(state.range(0)) + "-" + std::to_string(n);
     char name[32];
     std::snprintf(name, sizeof name, "arr%05d.mai", n++);
-    WriteMessage(staged);
-    const int wanted = reports + 1;
+    bench::WriteArrival(staged);
+    const int wanted = monitor.reports() + 1;
     state.ResumeTiming();
     fs::rename(staged, dir + name);
-    if (!waitFor(wanted)) {
+    if (!monitor.WaitForReports(wanted)) {
       state.SkipWithError("no report");
       break;
     }
   }
-  shared.stopEvent.Set();
-  monitor.join();
-  state.counters["count"] = shared.newMailCount;
+  state.counters["count"] = monitor.count();
 }
 
 // The floor: the rename, the wake of a notification on another thread, one look.
@@ -108,7 +72,7 @@ void BM_RenameToReportFloor(benchmark::State& state) {
     const std::string staged = g_root + "/floor-" + std::to_string(state.range(0)) + "-" + std::to_string(n);
     char name[32];
     std::snprintf(name, sizeof name, "flo%05d.mai", n++);
-    WriteMessage(staged);
+    bench::WriteArrival(staged);
     state.ResumeTiming();
     std::atomic<bool> seen{false};
     std::thread waiter([&] {

@@ -6,7 +6,7 @@ packages=(
   libsqlite3-dev sqlite3 libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  qt6-base-dev qt6-multimedia-dev libx11-dev
+  qt6-base-dev qt6-multimedia-dev libx11-dev libxcb1-dev
   xvfb xauth x11-apps imagemagick poppler-utils
   groff-base desktop-file-utils
 )

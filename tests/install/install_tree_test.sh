@@ -54,14 +54,15 @@ expect "libpellam.so links to the soname" "$(readlink "$stage$libdir/libpellam.s
 expect "no libpellamplatform.so to link with" "$(ls "$stage$libdir/libpellamplatform.so" 2>/dev/null)" ""
 
 # What the libraries export: libpellam the 45 functions of its C interface and, under
-# its private node, the control-file reader of the service and pellqueue; the
+# its private node, the control-file reader of the service and pellqueue and the
+# service's batch delivery; the
 # platform layer and the DECnet stack their own namespaces under their version nodes,
 # with no fault-injection hook and no C++ library code.
 exports() { nm -D --defined-only "$stage$libdir/$1.so.$version" | awk '$2 != "A" {print $3}'; }
 expect "libpellam's C interface" "$(exports libpellam | grep -c '^[A-Za-z]*@@PELLAM_1.0$')" 45
 expect "libpellam's private node" \
   "$(exports libpellam | grep -v '@@PELLAM_1.0$' | c++filt | sed 's/(.*@@/ /' | sort | uniq -c | xargs)" \
-  "2 pellam::control::DecodeControlFile PELLAM_PRIVATE_1 1 pellam::control::ReadControlFile PELLAM_PRIVATE_1"
+  "2 pellam::control::DecodeControlFile PELLAM_PRIVATE_1 1 pellam::control::ReadControlFile PELLAM_PRIVATE_1 1 pellam::delivery::DeliverMailFiles PELLAM_PRIVATE_1"
 for pair in libpellamplatform:platform:PELLAM_PLATFORM_1 libpellamdecnet:decnet:PELLAM_DECNET_1; do
   IFS=: read -r lib space node <<<"$pair"
   names=$(exports "$lib" | c++filt)

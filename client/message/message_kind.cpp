@@ -6,8 +6,8 @@
 
 namespace pelldesk {
 
-fw::DocumentKind MessageDocumentKind() {
-  return {[] { return std::make_unique<CMsgDoc>(); }, {}, [] { return new CMsgView; }};
+fw::DocumentKind MessageDocumentKind(const ClientServices& services) {
+  return {[services] { return std::make_unique<CMsgDoc>(services); }, {}, [services] { return new CMsgView(services); }};
 }
 
 }  // namespace pelldesk

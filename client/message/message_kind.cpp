@@ -7,7 +7,8 @@
 namespace pelldesk {
 
 fw::DocumentKind MessageDocumentKind(const ClientServices& services) {
-  return {[services] { return std::make_unique<CMsgDoc>(services); }, {}, [services] { return new CMsgView(services); }};
+  return {[services] { return std::make_unique<CMsgDoc>(services); }, {},
+          [services] { return new CMsgView(services); }};
 }
 
 }  // namespace pelldesk

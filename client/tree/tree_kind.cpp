@@ -7,7 +7,8 @@
 namespace pelldesk {
 
 fw::DocumentKind TreeDocumentKind(const ClientServices& services) {
-  return {[services] { return std::make_unique<CTreeDoc>(services); }, {}, [services] { return new CTreeView(services); }};
+  return {[services] { return std::make_unique<CTreeDoc>(services); }, {},
+          [services] { return new CTreeView(services); }};
 }
 
 }  // namespace pelldesk

@@ -80,8 +80,8 @@ TEST_F(StandIns, DeleteContentsDeletesEachLiveMessageThroughTheOperationsAndStop
   };
   ASSERT_TRUE(Enabled(*doc, kCmdDeleteContents));
   doc->DeleteAllMessages();
-  EXPECT_EQ(client_.operations, (std::vector<std::string>{"delete " + PathOf(*doc, 0) + " ask", "delete " + cancelled + " ask"}))
-      << "the moved message is skipped, and Cancel ends the run";
+  const std::vector<std::string> want = {"delete " + PathOf(*doc, 0) + " ask", "delete " + cancelled + " ask"};
+  EXPECT_EQ(client_.operations, want) << "the moved message is skipped, and Cancel ends the run";
   EXPECT_TRUE(client_.reports.empty());
 }
 
@@ -125,16 +125,18 @@ TEST_F(StandIns, ClosingAFolderWindowRemovesItsEmptyFolderOnlyWhenItShould) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.folder) + (row.empty ? " empty" : " holding one") +
-                 (row.deletion ? ", deletion on" : ", deletion off") + ", removal answers " + std::to_string(row.removal));
+                 (row.deletion ? ", deletion on" : ", deletion off") +
+                 ", removal answers " + std::to_string(row.removal));
     client_.operations.clear();
     client_.deletion = row.deletion;
     fs::remove_all(Mail(row.folder));
     std::unique_ptr<CDirDoc> doc = Folder(row.folder, row.empty ? 0 : 1);
     const std::string path = Mail(row.folder) + "/";
     client_.answer = [&](const std::string& operation) {
+      if (operation != "delete folder " + path) return 0;
       // The application's operation tells the window whose folder it removed.
-      if (operation == "delete folder " + path && row.removal == 0) doc->OnFileMoved(Mail(row.folder), Mail(row.folder), true);
-      return operation == "delete folder " + path ? row.removal : 0;
+      if (row.removal == 0) doc->OnFileMoved(Mail(row.folder), Mail(row.folder), true);
+      return row.removal;
     };
     doc->OnCloseDocument();
     std::vector<std::string> want;
@@ -168,8 +170,9 @@ TEST_F(StandIns, AMessageThatCannotBeOpenedIsReportedAndTheOthersAreRead) {
   ASSERT_TRUE(doc.OnOpenDocument(Mail("work")));
   ASSERT_EQ(doc.count(), 2);
   const MessageEntry& failed = doc.GetEntry(0);
-  EXPECT_EQ(client_.reports, std::vector<std::string>{*FormatErrorReport("Mail file %s cannot be opened.",
-                                                                         failed.fileName.c_str(), ERROR_ACCESS_DENIED)});
+  const std::string report =
+      *FormatErrorReport("Mail file %s cannot be opened.", failed.fileName.c_str(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(client_.reports, std::vector<std::string>{report});
   EXPECT_EQ(failed.from, kHeadersNotRead);
   EXPECT_EQ(doc.GetEntry(1).from, "NODEA::SMITH");
 }
@@ -245,8 +248,9 @@ TEST_F(StandInTree, AFailedSearchIsReportedAndLeavesNoTree) {
   platform::fault::FailNth(platform::fault::Op::Open, 1, ERROR_ACCESS_DENIED);
   EXPECT_FALSE(tree.OnOpenDocument(Root()));
   EXPECT_EQ(tree.count(), 0);
-  EXPECT_EQ(client_.reports, std::vector<std::string>{*FormatErrorReport("Search for %s returned unexpected error.",
-                                                                         (Root() + "/*.").c_str(), ERROR_ACCESS_DENIED)});
+  const std::string report = *FormatErrorReport("Search for %s returned unexpected error.",
+                                                (Root() + "/*.").c_str(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(client_.reports, std::vector<std::string>{report});
 }
 
 TEST_F(StandInTree, TheTreeViewRemovesOnlyAnEmptySelectedFolder) {

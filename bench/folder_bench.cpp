@@ -48,6 +48,9 @@ const std::string& Folder(int count) {
   return folder;
 }
 
+// What the folder window is given by the application object that main makes.
+const pelldesk::ClientServices& Services() { return pelldesk::CMailApp::Get().services(); }
+
 std::string WithoutSlash(std::string path) {
   path.pop_back();
   return path;
@@ -79,7 +82,7 @@ void BM_Floor(benchmark::State& state) {
 void BM_Load(benchmark::State& state) {
   const std::string folder = WithoutSlash(Folder(static_cast<int>(state.range(0))));
   for (auto _ : state) {
-    pelldesk::CDirDoc doc;
+    pelldesk::CDirDoc doc(Services());
     if (!doc.OnOpenDocument(folder)) state.SkipWithError("the folder did not load");
     benchmark::DoNotOptimize(doc.count());
   }
@@ -111,9 +114,9 @@ void UseDisplayFont(bool fixedPitch) {
 // in the default fixed-pitch font and in a proportional one.
 void BM_Layout(benchmark::State& state) {
   UseDisplayFont(state.range(1) != 0);
-  pelldesk::CDirDoc doc;
+  pelldesk::CDirDoc doc(Services());
   doc.OnOpenDocument(WithoutSlash(Folder(static_cast<int>(state.range(0)))));
-  auto* view = new pelldesk::CDirView;
+  auto* view = new pelldesk::CDirView(Services());
   doc.AddView(view);
   for (auto _ : state) view->OnUpdate(nullptr, 0, nullptr);
   delete view;
@@ -129,12 +132,12 @@ void BM_OneArrival(benchmark::State& state) {
   const std::string folder = Folder(9999);
   const std::string inside = folder + "msg9999.mai";
   const std::string outside = g_root + "/arriving.mai";
-  pelldesk::CDirDoc doc;
+  pelldesk::CDirDoc doc(Services());
   if (!doc.OnOpenDocument(WithoutSlash(folder)) || !doc.followsDisk()) {
     state.SkipWithError("the folder did not load, or cannot be watched");
     return;
   }
-  auto* view = new pelldesk::CDirView;
+  auto* view = new pelldesk::CDirView(Services());
   doc.AddView(view);
   view->resize(900, 600);
   view->OnInitialUpdate();
@@ -182,10 +185,10 @@ void BM_Memory(benchmark::State& state) {
   std::size_t viewBytes = 0;
   for (auto _ : state) {
     const std::size_t before = HeapInUse();
-    auto doc = std::make_unique<pelldesk::CDirDoc>();
+    auto doc = std::make_unique<pelldesk::CDirDoc>(Services());
     doc->OnOpenDocument(folder);
     const std::size_t loaded = HeapInUse();
-    auto* view = new pelldesk::CDirView;
+    auto* view = new pelldesk::CDirView(Services());
     doc->AddView(view);
     view->OnInitialUpdate();
     const std::size_t laidOut = HeapInUse();
@@ -235,7 +238,7 @@ int main(int argc, char** argv) {
   });
   // Warm cache: every file has been read once before anything is timed.
   for (int count : {1000, 9999}) {
-    pelldesk::CDirDoc warm;
+    pelldesk::CDirDoc warm(Services());
     warm.OnOpenDocument(WithoutSlash(Folder(count)));
   }
   benchmark::Initialize(&argc, argv);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/mail_app.h"
 #include "folder/dir_doc.h"
 #include "folder/dir_view.h"
 
@@ -34,9 +35,10 @@ void FillFolder(const std::string& folder, int count, std::size_t smallest, std:
 }
 
 bool LoadAndFirstPaint(const std::string& path) {
-  pelldesk::CDirDoc doc;
+  const pelldesk::ClientServices& services = pelldesk::CMailApp::Get().services();
+  pelldesk::CDirDoc doc(services);
   if (!doc.OnOpenDocument(path)) return false;
-  auto* view = new pelldesk::CDirView;
+  auto* view = new pelldesk::CDirView(services);
   doc.AddView(view);
   view->resize(900, 600);
   view->OnInitialUpdate();

@@ -1,4 +1,4 @@
-// The "Destination folder" dialog.
+// The "Destination folder" dialog, and the application's folder chooser that runs it.
 #include "app/dest_folder_dlg.h"
 
 #include <strings.h>
@@ -36,7 +36,7 @@ std::string NormaliseFolderName(const std::string& typed) {
   return name;
 }
 
-CDestFolderDlg::CDestFolderDlg(QWidget* parent) : QDialog(parent) {
+CDestFolderDlg::CDestFolderDlg(CMailApp& app, QWidget* parent) : QDialog(parent), app_(app) {
   setWindowTitle("Destination folder");
   auto* label = new QLabel("&Name:", this);
   nameBox_ = new QComboBox(this);
@@ -56,9 +56,8 @@ CDestFolderDlg::CDestFolderDlg(QWidget* parent) : QDialog(parent) {
   layout->addWidget(buttons, 0, 1, 3, 1, Qt::AlignTop);
   layout->setRowStretch(3, 1);
 
-  CMailApp& app = CMailApp::Get();
-  allowCreate = app.folderCreation();
-  name = app.lastDestination();
+  allowCreate = app_.folderCreation();
+  name = app_.lastDestination();
 }
 
 int CDestFolderDlg::DoModal() {
@@ -67,7 +66,7 @@ int CDestFolderDlg::DoModal() {
 }
 
 void CDestFolderDlg::OnInitDialog() {
-  CMailApp& app = CMailApp::Get();
+  const CMailApp& app = app_;
   allowCreateBox_->setChecked(allowCreate);
   nameBox_->clear();
 
@@ -90,7 +89,7 @@ void CDestFolderDlg::OnInitDialog() {
       }
     }
   }
-  const std::string& last = app.lastDestination();
+  const std::string& last = app_.lastDestination();
   if (!last.empty()) {
     bool listed = false;
     for (int i = 0; i < nameBox_->count() && !listed; ++i) {
@@ -112,8 +111,16 @@ void CDestFolderDlg::OnOK() {
   }
   allowCreate = allowCreateBox_->isChecked();
   name = NormaliseFolderName(typed);
-  if (!name.empty()) CMailApp::Get().lastDestination() = name;
+  if (!name.empty()) app_.lastDestination() = name;
   accept();
+}
+
+bool CMailApp::ChooseDestination(FolderChoice* choice) {
+  CDestFolderDlg dialog(*this);
+  if (dialog.DoModal() != fw::IDOK || dialog.name.empty()) return false;
+  choice->name = dialog.name;
+  choice->allowCreate = dialog.allowCreate;
+  return true;
 }
 
 }  // namespace pelldesk

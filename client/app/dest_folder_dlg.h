@@ -1,6 +1,7 @@
 // CDestFolderDlg, "Destination folder": asks for the folder of a move, offering the
 // folders of the open tree window and the last folder confirmed this run. After OK the
-// name is normalised so that it can never climb above the mail directory.
+// name is normalised so that it can never climb above the mail directory. It is the
+// application's folder chooser (CMailApp::ChooseDestination); windows never make one.
 #pragma once
 
 #include <QDialog>
@@ -17,7 +18,9 @@ class FolderTreeListener;
 
 class CDestFolderDlg : public QDialog {
  public:
-  explicit CDestFolderDlg(QWidget* parent = nullptr);
+  // Starts from `app`'s FolderCreation setting and last destination, and keeps the
+  // name confirmed as the last destination.
+  explicit CDestFolderDlg(CMailApp& app, QWidget* parent = nullptr);
 
   // The dialog's values: initial before it runs, the user's after OK.
   bool allowCreate = false;
@@ -35,6 +38,7 @@ class CDestFolderDlg : public QDialog {
   QCheckBox* allowCreateBox() const { return allowCreateBox_; }
 
  private:
+  CMailApp& app_;
   QComboBox* nameBox_;
   QCheckBox* allowCreateBox_;
 };

@@ -9,11 +9,11 @@
 
 namespace pelldesk {
 
-fw::DocumentKind DocumentKindOf(int template_id) {
+fw::DocumentKind DocumentKindOf(int template_id, const ClientServices& services) {
   switch (template_id) {
-    case kMessageTemplateId: return MessageDocumentKind();
-    case kFolderTemplateId: return DirDocumentKind();
-    case kTreeTemplateId: return TreeDocumentKind();
+    case kMessageTemplateId: return MessageDocumentKind(services);
+    case kFolderTemplateId: return DirDocumentKind(services);
+    case kTreeTemplateId: return TreeDocumentKind(services);
     default: return {};
   }
 }

@@ -34,6 +34,7 @@ std::string FieldText(const char* field, std::size_t size) {
 CMailApp::CMailApp()
     : fw::Application(kAppName, kRegistryKey), monitorShared_(std::make_shared<MonitorShared>()),
       soundSink_(std::make_unique<QtSoundSink>()) {
+  services_ = {this, this, this, this, this, this, &folderEmptiness_};
   InitClientResources();
   OnCommand(fw::kAppAbout, [this] {
     CAboutDlg about(mainWindow());
@@ -131,15 +132,15 @@ void CMailApp::RegisterTemplates() {
   messageTemplate_ = AddDocTemplate(std::make_unique<fw::DocTemplate>(
       kMessageTemplateId, kMessageTemplateId, kMessageTemplateId,
       "\nSend\nSend\nMail Messages (*.mai)\n.mai\nPellam.Msg\nPellam Message File",
-      DocumentKindOf(kMessageTemplateId)));
+      DocumentKindOf(kMessageTemplateId, services_)));
   folderTemplate_ = AddDocTemplate(std::make_unique<fw::DocTemplate>(
       kFolderTemplateId, kFolderTemplateId, kFolderTemplateId,
       "\nDirectory\nDirectory\nMail Directories\n.\nPellam.Dir\nPellam Mail Directory",
-      DocumentKindOf(kFolderTemplateId)));
+      DocumentKindOf(kFolderTemplateId, services_)));
   treeTemplate_ = AddDocTemplate(std::make_unique<fw::DocTemplate>(
       kTreeTemplateId, kTreeTemplateId, kTreeTemplateId,
       "\nTree\nTree\nMail Directory Trees\n.\nPellam.Tree\nPellam Mail Tree",
-      DocumentKindOf(kTreeTemplateId)));
+      DocumentKindOf(kTreeTemplateId, services_)));
 }
 
 uint32_t CMailApp::StartMonitorThread() {
@@ -194,10 +195,6 @@ int CMailApp::ReportError(const char* format, const char* text, uint32_t status,
   fw::GuiDispatcher::Instance().Call(
       [&] { answer = ReportErrorOnUiThread(format, text, status, style); });
   return answer;
-}
-
-int CMailApp::ReportErrorNoArg(const char* format, uint32_t status, unsigned style) {
-  return ReportError(format, "<unknown>", status, style);
 }
 
 int CMailApp::ReportErrorOnUiThread(const char* format, const char* text, uint32_t status,

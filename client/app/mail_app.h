@@ -1,7 +1,8 @@
 // CMailApp, the client's application object: start-up and the end of the run, the
 // user-interface settings and their storage, the display font, the standard folders,
 // the error reports every window uses, the new-mail sound and the state the new-mail
-// monitor shares with the main frame. One object per process (CMailApp::Get()).
+// monitor shares with the main frame. One object per process (CMailApp::Get()). The
+// windows reach it only through the interfaces of app/client_services.h.
 #pragma once
 
 #include <QFont>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/client_services.h"
 #include "app/folder_emptiness.h"
 #include "app/font_value.h"
 #include "app/mail_paths.h"
@@ -44,7 +46,13 @@ struct Preferences {
   bool operator==(const Preferences&) const = default;
 };
 
-class CMailApp : public fw::Application {
+class CMailApp : public fw::Application,
+                 public ErrorReporter,
+                 public UserMailbox,
+                 public FolderOperations,
+                 public OpenWindows,
+                 public FolderChooser,
+                 public WindowSettings {
  public:
   CMailApp();
   ~CMailApp() override;
@@ -60,8 +68,10 @@ class CMailApp : public fw::Application {
   // the text of `status` (0 for none), in a box of `style` (0 for the default).
   // Returns the button chosen. Before start-up has ended the box offers OK and Cancel
   // and the application becomes Degraded. Callable from any thread.
-  int ReportError(const char* format, const char* text, uint32_t status, unsigned style);
-  int ReportErrorNoArg(const char* format, uint32_t status, unsigned style);
+  int ReportError(const char* format, const char* text, uint32_t status, unsigned style) override;
+
+  // This object's interfaces, as every window it makes is given them.
+  const ClientServices& services() const { return services_; }
 
   void LoadSettings();
   void SaveSettings(bool force);
@@ -75,25 +85,24 @@ class CMailApp : public fw::Application {
   bool IsFolderEmpty(const std::string& path) const;
   // The answer the enable rules share (app/folder_emptiness.h).
   FolderEmptiness& folderEmptiness() { return folderEmptiness_; }
-  std::string MainFolderPath() const { return mailDirectory_ + mainFolderName_ + "/"; }
-  std::string NewFolderPath() const { return mailDirectory_ + newFolderName_ + "/"; }
-  std::string DeletedFolderPath() const { return mailDirectory_ + deletedFolderName_ + "/"; }
+  std::string MainFolderPath() const override { return mailDirectory_ + mainFolderName_ + "/"; }
+  std::string NewFolderPath() const override { return mailDirectory_ + newFolderName_ + "/"; }
+  std::string DeletedFolderPath() const override { return mailDirectory_ + deletedFolderName_ + "/"; }
 
-  // Read access for the windows.
-  const std::string& userName() const { return userName_; }
-  const std::string& fullName() const { return fullName_; }
-  const std::string& mailDirectory() const { return mailDirectory_; }
+  const std::string& userName() const override { return userName_; }
+  const std::string& fullName() const override { return fullName_; }
+  const std::string& mailDirectory() const override { return mailDirectory_; }
   const std::string& mainFolderName() const { return mainFolderName_; }
   const std::string& newFolderName() const { return newFolderName_; }
   const std::string& deletedFolderName() const { return deletedFolderName_; }
   bool folderCreation() const { return preferences_.folderCreation; }
-  bool folderDeletion() const { return preferences_.folderDeletion; }
+  bool folderDeletion() const override { return preferences_.folderDeletion; }
   bool queryExit() const { return preferences_.queryExit; }
-  bool columnHeaders() const { return preferences_.columnHeaders; }
+  bool columnHeaders() const override { return preferences_.columnHeaders; }
   int beep() const { return preferences_.beep; }
   const std::string& beepFile() const { return preferences_.beepFile; }
-  const QFont* displayFont() const { return displayFont_ ? &*displayFont_ : nullptr; }
-  bool exiting() const { return exiting_; }
+  const QFont* displayFont() const override { return displayFont_ ? &*displayFont_ : nullptr; }
+  bool exiting() const override { return exiting_; }
   AppState state() const { return state_; }
   FontState fontState() const { return fontState_; }
   const LogFont& logFont() const { return logFont_; }
@@ -122,23 +131,27 @@ class CMailApp : public fw::Application {
   // a folder or tree document's path has no final "/". With `askToContinue` an error
   // box offers OK and Cancel and its button is the result, so that a caller working
   // through many messages stops on Cancel (2); 0 is success.
-  bool OpenMessageWindow(const char* path);  // null: an empty composition
-  bool OpenFolderWindow(const std::string& path);
+  bool OpenMessageWindow(const char* path) override;  // null: an empty composition
+  bool OpenFolderWindow(const std::string& path) override;
   bool OpenTreeWindow(const std::string& path);
   fw::Document* FindOpenDocument(const std::string& path) const;
+  bool IsDocumentOpen(const std::string& path) const override { return FindOpenDocument(path) != nullptr; }
   // The path of every open document, as FindOpenDocument compares them.
-  std::vector<std::string> OpenDocumentPaths() const;
+  std::vector<std::string> OpenDocumentPaths() const override;
   bool ActivateDocumentWindow(fw::Document* document, bool refresh);
-  int DeleteMessage(const std::string& path, bool askToContinue);
+  int DeleteMessage(const std::string& path, bool askToContinue) override;
   // `folderName` is relative to the mail directory ("work/projects"); empty: "main".
   int MoveMessage(const std::string& path, const std::string& folderName, bool allowCreate,
-                  bool askToContinue);
-  int DeleteFolder(const std::string& path, bool askToContinue);
+                  bool askToContinue) override;
+  int DeleteFolder(const std::string& path, bool askToContinue) override;
   void PurgeDeleted();
   void NotifyMessageMoved(const std::string& oldPath, const std::string& newPath, bool toDeleted);
-  void NotifyMessageClosed(const std::string& path);
+  void NotifyMessageClosed(const std::string& path) override;
   void NotifyFolderRemoved(const std::string& oldPath, const std::string& newPath, bool toDeleted);
-  void NotifyFolderClosed(const std::string& path);
+  void NotifyFolderClosed(const std::string& path) override;
+  // The "Destination folder" dialog, offering the open tree's folders and starting
+  // from the last folder confirmed this run.
+  bool ChooseDestination(FolderChoice* choice) override;
   // The last folder name confirmed in the "Destination folder" dialog this run.
   std::string& lastDestination() { return lastDestination_; }
 
@@ -183,6 +196,7 @@ class CMailApp : public fw::Application {
   FontState fontState_ = FontState::Default;
   std::unique_ptr<SoundSink> soundSink_;
   std::string lastDestination_;
+  ClientServices services_;
   FolderEmptiness folderEmptiness_{[](const std::string& path) { return pelldesk::IsFolderEmpty(path); }};
 };
 

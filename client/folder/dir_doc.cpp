@@ -7,9 +7,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "app/dest_folder_dlg.h"
 #include "app/dir_watcher.h"
-#include "app/mail_app.h"
+#include "app/folder_emptiness.h"
 #include "app/mail_paths.h"
 #include "app/resource_ids.h"
 #include "folder/entry_reader.h"
@@ -23,7 +22,7 @@
 
 namespace pelldesk {
 
-CDirDoc::CDirDoc() {
+CDirDoc::CDirDoc(const ClientServices& services) : services_(services) {
   OnCommand(kCmdRefresh, [this] { Refresh(); });
   OnCommand(
       kCmdDeleteFolder, [this] { DeleteFolder(); },
@@ -40,7 +39,7 @@ CDirDoc::~CDirDoc() = default;
 
 bool CDirDoc::OnNewDocument() {
   // Folder windows open on a directory only; the status is the system's own code 16.
-  CMailApp::Get().ReportErrorNoArg("CDirDoc::OnNewDocument()\r\nYou can't get here!", 16, 0);
+  services_.errors->ReportErrorNoArg("CDirDoc::OnNewDocument()\r\nYou can't get here!", 16, 0);
   return false;
 }
 
@@ -52,11 +51,11 @@ bool CDirDoc::OnOpenDocument(const std::string& path) {
   const uint32_t length = platform::GetFullPathName(path.c_str(), sizeof full, full, &finalName);
   if (length == 0 || length >= sizeof full || finalName == nullptr || *finalName == '\0') {
     const uint32_t error = length >= sizeof full ? ERROR_BUFFER_OVERFLOW : platform::GetLastError();
-    CMailApp::Get().ReportError("Path name %s cannot be parsed.", path.c_str(), error, 0);
+    services_.errors->ReportError("Path name %s cannot be parsed.", path.c_str(), error, 0);
     return false;
   }
   folderPath_ = std::string(full, length) + "/";
-  kind_ = FolderKindOf(CMailApp::Get(), folderPath_);
+  kind_ = FolderKindOf(*services_.mailbox, folderPath_);
   // Watching starts before the listing, so that nothing arriving meanwhile is missed.
   // A folder that cannot be watched still opens; Refresh brings it up to date.
   watcher_ = std::make_unique<DirWatcher>();
@@ -93,12 +92,11 @@ bool CDirDoc::Load() {
   fw::WaitCursor wait;
   entries_.clear();
   FolderChanged();
-  CMailApp& app = CMailApp::Get();
   // The windows open on this folder's files, asked once for the whole listing rather
   // than once per entry: a folder of thousands of messages has a handful open.
   std::unordered_set<std::string> open;
   const std::string folded = Folded(folderPath_);
-  for (const std::string& path : app.OpenDocumentPaths()) {
+  for (const std::string& path : services_.windows->OpenDocumentPaths()) {
     std::string name = Folded(path);
     if (name.compare(0, folded.size(), folded) == 0) open.insert(name.substr(folded.size()));
   }
@@ -115,12 +113,12 @@ bool CDirDoc::Load() {
 
   bool listed = true;
   if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
-    app.ReportError("Search for %s failed.", pattern.c_str(), error, 0);
+    services_.errors->ReportError("Search for %s failed.", pattern.c_str(), error, 0);
     listed = false;
   }
   // One bad file never keeps the others from being read.
   std::vector<char> buffer;
-  for (MessageEntry& entry : entries_) ReadEntryHeaders(folderPath_, &entry, &buffer);
+  for (MessageEntry& entry : entries_) ReadEntryHeaders(folderPath_, &entry, &buffer, *services_.errors);
   return listed;
 }
 
@@ -133,7 +131,6 @@ bool CDirDoc::followsDisk() const { return watcher_ != nullptr && watcher_->IsWa
 
 void CDirDoc::ApplyChanges(const std::vector<DirChange>& changes) {
   changedEntries_.clear();
-  CMailApp& app = CMailApp::Get();
   // A name changed several times in one burst counts once, as it stands at the end.
   std::unordered_map<std::string, std::size_t> last;
   for (std::size_t i = 0; i < changes.size(); ++i) last[changes[i].name] = i;
@@ -160,13 +157,13 @@ void CDirDoc::ApplyChanges(const std::vector<DirChange>& changes) {
     if (change.present) {
       if (platform::GetFileAttributes(path.c_str()) == platform::kInvalidAttributes) continue;  // gone again
       if (index < 0) {
-        entries_.push_back(NewListedEntry(change.name, app.FindOpenDocument(path) != nullptr));
+        entries_.push_back(NewListedEntry(change.name, services_.windows->IsDocumentOpen(path)));
         index = count() - 1;
         if (!byName.empty()) byName.emplace(change.name, index);
       } else if (!IsLiveEntry(entries_[static_cast<std::size_t>(index)].state)) {
         entries_[static_cast<std::size_t>(index)].state = kEntryListed;  // back again
       }
-      ReadEntryHeaders(folderPath_, &entries_[static_cast<std::size_t>(index)], &buffer);
+      ReadEntryHeaders(folderPath_, &entries_[static_cast<std::size_t>(index)], &buffer, *services_.errors);
     } else {
       // Moves and deletions of this client have marked their entries already.
       if (index < 0 || !IsLiveEntry(entries_[static_cast<std::size_t>(index)].state)) continue;
@@ -239,31 +236,26 @@ void CDirDoc::OnCloseDocument() {
   if (closing_) return;
   closing_ = true;
   if (!folderPath_.empty() && closeReason_ == CloseReason::None) {
-    CMailApp& app = CMailApp::Get();
     const std::string folder = folderPath_;
-    if (kind_ == FolderKind::Other && app.folderDeletion() && app.IsFolderEmpty(folder)) {
+    // The fresh answer, not the shared one: the folder goes on it.
+    if (kind_ == FolderKind::Other && services_.settings->folderDeletion() && IsFolderEmpty(folder)) {
       closeReason_ = CloseReason::Own;
-      app.DeleteFolder(folder, false);
+      services_.operations->DeleteFolder(folder, false);
     }
     // A removal reports itself to the tree; otherwise the tree learns the window closed.
-    if (!removedByOwnClose_) app.NotifyFolderClosed(folder);
+    if (!removedByOwnClose_) services_.operations->NotifyFolderClosed(folder);
   }
   fw::Document::OnCloseDocument();  // deletes this
 }
 
-bool CDirDoc::FolderIsEmpty() const {
-  return fw::Application::Instance() != nullptr ? CMailApp::Get().folderEmptiness().IsEmpty(folderPath_)
-                                                : IsFolderEmpty(folderPath_);
-}
+bool CDirDoc::FolderIsEmpty() const { return services_.emptiness->IsEmpty(folderPath_); }
 
-void CDirDoc::FolderChanged() {
-  if (fw::Application::Instance() != nullptr) CMailApp::Get().folderEmptiness().Forget(folderPath_);
-}
+void CDirDoc::FolderChanged() { services_.emptiness->Forget(folderPath_); }
 
 void CDirDoc::DeleteFolder() {
   // A copy: a successful removal closes this document before the operation returns.
   const std::string folder = folderPath_;
-  CMailApp::Get().DeleteFolder(folder, false);
+  services_.operations->DeleteFolder(folder, false);
 }
 
 template <typename Operation>
@@ -278,17 +270,17 @@ void CDirDoc::ForEachLiveEntry(Operation operation) {
 
 void CDirDoc::DeleteAllMessages() {
   if (kind_ == FolderKind::Deleted) return;
-  CMailApp& app = CMailApp::Get();
-  ForEachLiveEntry([&app](const std::string& path) { return app.DeleteMessage(path, true); });
+  FolderOperations& operations = *services_.operations;
+  ForEachLiveEntry([&operations](const std::string& path) { return operations.DeleteMessage(path, true); });
 }
 
 void CDirDoc::MoveAllMessages() {
-  CDestFolderDlg dialog;
-  if (dialog.DoModal() != fw::IDOK || dialog.name.empty()) return;
-  CMailApp& app = CMailApp::Get();
-  const std::string folder = dialog.name;
-  const bool allowCreate = dialog.allowCreate;
-  ForEachLiveEntry([&](const std::string& path) { return app.MoveMessage(path, folder, allowCreate, true); });
+  FolderChoice choice;
+  if (!services_.chooser->ChooseDestination(&choice)) return;
+  FolderOperations& operations = *services_.operations;
+  ForEachLiveEntry([&](const std::string& path) {
+    return operations.MoveMessage(path, choice.name, choice.allowCreate, true);
+  });
 }
 
 }  // namespace pelldesk

@@ -2,8 +2,9 @@
 // in the order the directory listing gave them, with the headers the list shows and
 // each message's state, kept in step with the disk by a change notification. The
 // document never changes its files: moves and deletions are
-// the application's folder operations, which report back through the listeners.
-// Holds no widget, so tests drive it without a window.
+// the folder operations, which report back through the listeners. It reaches the
+// rest of the client only through the services it is made with, and holds no widget,
+// so tests drive it with stand-ins and without a window.
 #pragma once
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/client_services.h"
 #include "app/mailbox_listeners.h"
 #include "platform/change_notify.h"
 #include "folder/folder_kind.h"
@@ -30,7 +32,7 @@ inline constexpr long kHintEntriesChanged = -1;
 
 class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntryListener {
  public:
-  CDirDoc();
+  explicit CDirDoc(const ClientServices& services);
   ~CDirDoc() override;
 
   bool OnNewDocument() override;
@@ -86,6 +88,7 @@ class CDirDoc : public fw::Document, public MovedFileListener, public FolderEntr
   template <typename Operation>
   void ForEachLiveEntry(Operation operation);
 
+  ClientServices services_;
   std::string folderPath_;
   FolderKind kind_ = FolderKind::Other;
   CloseReason closeReason_ = CloseReason::None;

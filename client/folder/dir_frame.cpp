@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "app/mail_app.h"
 #include "app/resource_ids.h"
 #include "framework/view.h"
 
@@ -31,7 +30,7 @@ void HeaderBar::paintEvent(QPaintEvent*) {
   painter.drawLine(0, height() - 1, width(), height() - 1);
 }
 
-CDirFrame::CDirFrame() {
+CDirFrame::CDirFrame(bool showHeaders) : showHeaders_(showHeaders) {
   OnCommand(
       kCmdColumnHeadings,
       [this] {
@@ -50,7 +49,7 @@ bool CDirFrame::OnCreateClient(fw::View* view) {
   layout->setSpacing(0);
   layout->addWidget(headerBar_);
   layout->addWidget(view->widget(), 1);
-  if (!CMailApp::Get().columnHeaders()) headerBar_->hide();
+  if (!showHeaders_) headerBar_->hide();
   setWidget(client);
   return true;
 }

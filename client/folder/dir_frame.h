@@ -1,7 +1,7 @@
 // CDirFrame, the child frame of a folder window: the folder list with the column-header
 // bar above it ("Msg", "Received", "From", "Subject", moved to the columns' left edges
-// by the view). Column Headings (32794) shows and hides the bar; new windows show it
-// as the ColumnHeaders setting says.
+// by the view). Column Headings (32794) shows and hides the bar; a new window shows it
+// as the ColumnHeaders setting said when the window was made.
 #pragma once
 
 #include <QWidget>
@@ -34,7 +34,8 @@ class CDirFrame : public fw::ChildFrame {
   Q_OBJECT
 
  public:
-  CDirFrame();
+  // `showHeaders`: the bar starts shown.
+  explicit CDirFrame(bool showHeaders);
 
   HeaderBar* headerBar() const { return headerBar_; }
   bool headersVisible() const;
@@ -45,6 +46,7 @@ class CDirFrame : public fw::ChildFrame {
   bool OnCreateClient(fw::View* view) override;
 
  private:
+  bool showHeaders_;
   HeaderBar* headerBar_ = nullptr;
 };
 

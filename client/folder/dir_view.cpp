@@ -14,9 +14,7 @@
 
 #include <algorithm>
 
-#include "app/dest_folder_dlg.h"
 #include "app/list_keys.h"
-#include "app/mail_app.h"
 #include "app/not_found.h"
 #include "app/resource_ids.h"
 #include "folder/dir_doc.h"
@@ -26,13 +24,12 @@
 #include "folder/find_dialog.h"
 #include "framework/application.h"
 #include "framework/commands.h"
-#include "framework/message_box.h"
 #include "framework/text.h"
 #include "framework/wait_cursor.h"
 
 namespace pelldesk {
 
-CDirView::CDirView() : pictures_(LoadEntryPictures()) {
+CDirView::CDirView(const ClientServices& services) : services_(services), pictures_(LoadEntryPictures()) {
   setFrameShape(QFrame::NoFrame);  // the header labels line up with the columns
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
@@ -66,7 +63,7 @@ CDirDoc* CDirView::dirDoc() const { return dynamic_cast<CDirDoc*>(document()); }
 CDirFrame* CDirView::dirFrame() const { return dynamic_cast<CDirFrame*>(frame()); }
 
 QFont CDirView::DisplayFont() const {
-  const QFont* display = fw::Application::Instance() != nullptr ? CMailApp::Get().displayFont() : nullptr;
+  const QFont* display = services_.settings->displayFont();
   return display != nullptr ? *display : font();
 }
 
@@ -268,7 +265,7 @@ void CDirView::OpenSelected() {
   const CDirDoc* doc = dirDoc();
   if (doc != nullptr && doc->GetEntryPath(selection_, &path) != kEntryUnknown) {
     // An already open window on the file comes to the front instead.
-    const bool opened = CMailApp::Get().OpenMessageWindow(path.c_str());
+    const bool opened = services_.windows->OpenMessageWindow(path.c_str());
     if (CDirDoc* still = dirDoc()) still->MarkEntryOpen(path, opened);
   }
   Select(-1);
@@ -277,17 +274,17 @@ void CDirView::OpenSelected() {
 void CDirView::MoveSelected() {
   const std::string path = SelectedLivePath();
   if (path.empty()) return;
-  CDestFolderDlg dialog;
-  if (dialog.DoModal() != fw::IDOK || dialog.name.empty()) return;
+  FolderChoice choice;
+  if (!services_.chooser->ChooseDestination(&choice)) return;
   // The new state arrives through the document's MarkEntryMoved.
-  if (CMailApp::Get().MoveMessage(path, dialog.name, dialog.allowCreate, false) == 0) Select(-1);
+  if (services_.operations->MoveMessage(path, choice.name, choice.allowCreate, false) == 0) Select(-1);
 }
 
 void CDirView::DeleteSelected() {
   const CDirDoc* doc = dirDoc();
   const std::string path = SelectedLivePath();
   if (doc == nullptr || doc->kind() == FolderKind::Deleted || path.empty()) return;
-  if (CMailApp::Get().DeleteMessage(path, false) == 0) Select(-1);
+  if (services_.operations->DeleteMessage(path, false) == 0) Select(-1);
 }
 
 void CDirView::OpenFindDialog() {
@@ -348,19 +345,18 @@ void CDirView::ScrollToShow(int row, bool down) {
 bool CDirView::PrintTo(QPrinter& printer) {
   const CDirDoc* doc = dirDoc();
   if (doc == nullptr) return false;
-  const QFont* display = fw::Application::Instance() != nullptr ? CMailApp::Get().displayFont() : nullptr;
-  return PrintListing(printer, *doc, PrinterFontFor(display, *this, printer));
+  return PrintListing(printer, *doc, PrinterFontFor(services_.settings->displayFont(), *this, printer));
 }
 
 void CDirView::Print() {
-  QPrinter& printer = CMailApp::Get().printer();
+  QPrinter& printer = fw::Application::Instance()->printer();
   QPrintDialog dialog(&printer, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  if (!PrintTo(printer)) CMailApp::Get().ReportErrorNoArg("Failed to start print job.", 0, 0);
+  if (!PrintTo(printer)) services_.errors->ReportErrorNoArg("Failed to start print job.", 0, 0);
 }
 
 void CDirView::PrintPreview() {
-  QPrintPreviewDialog preview(&CMailApp::Get().printer(), this);
+  QPrintPreviewDialog preview(&fw::Application::Instance()->printer(), this);
   connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) { PrintTo(*printer); });
   preview.exec();
 }

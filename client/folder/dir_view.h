@@ -2,7 +2,8 @@
 // state picture, receive date and time, sender and subject, in the document's order.
 // A click selects a live line (or clears the selection), a double click opens the
 // message, the keys move the selection, open and delete (list_keys.h), Move and Delete act on the selected message through the folder operations,
-// Find searches the senders or subjects, and the list prints with print preview.
+// Find searches the senders or subjects, and the list prints with print preview. It
+// reaches the rest of the client only through the services it is made with.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/client_services.h"
 #include "folder/dir_layout.h"
 #include "folder/dir_painter.h"
 #include "framework/view.h"
@@ -25,7 +27,7 @@ class CDirView : public QAbstractScrollArea, public fw::View {
   Q_OBJECT
 
  public:
-  CDirView();
+  explicit CDirView(const ClientServices& services);
 
   QWidget* widget() override { return this; }
   CDirDoc* dirDoc() const;
@@ -80,6 +82,7 @@ class CDirView : public QAbstractScrollArea, public fw::View {
   void Print();
   void PrintPreview();
 
+  ClientServices services_;
   EntryPictures pictures_;
   DirLayout layout_;
   DirScrollSizes sizes_;

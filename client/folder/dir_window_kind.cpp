@@ -7,8 +7,10 @@
 
 namespace pelldesk {
 
-fw::DocumentKind DirDocumentKind() {
-  return {[] { return std::make_unique<CDirDoc>(); }, [] { return new CDirFrame; }, [] { return new CDirView; }};
+fw::DocumentKind DirDocumentKind(const ClientServices& services) {
+  return {[services] { return std::make_unique<CDirDoc>(services); },
+          [services] { return new CDirFrame(services.settings->columnHeaders()); },
+          [services] { return new CDirView(services); }};
 }
 
 }  // namespace pelldesk

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/mail_app.h"
+#include "app/client_services.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -25,7 +25,7 @@ struct HeaderValues {
 // limit is reached or a read brings nothing; returns the last result of
 // GetMailHeaders (234 when it never had enough text).
 uint32_t ReadHeaderSection(int file, const std::string& fileName, uint32_t size, std::vector<char>* buffer,
-                           HeaderValues* headers) {
+                           HeaderValues* headers, ErrorReporter& errors) {
   if (buffer->size() < size) buffer->resize(size);
   uint32_t result = ERROR_MORE_DATA;
   uint32_t have = 0;
@@ -33,7 +33,7 @@ uint32_t ReadHeaderSection(int file, const std::string& fileName, uint32_t size,
     uint32_t got = 0;
     const uint32_t want = std::min(kHeaderChunk, size - have);
     if (!platform::ReadFile(file, buffer->data() + have, want, &got) || got == 0) {
-      CMailApp::Get().ReportError("File %s cannot be read.", fileName.c_str(), 0, 0);
+      errors.ReportError("File %s cannot be read.", fileName.c_str(), 0, 0);
       break;
     }
     have += got;
@@ -57,14 +57,14 @@ std::string SenderOf(const char* value) {
 
 }  // namespace
 
-void ReadEntryHeaders(const std::string& folderPath, MessageEntry* entry, std::vector<char>* buffer) {
-  CMailApp& app = CMailApp::Get();
+void ReadEntryHeaders(const std::string& folderPath, MessageEntry* entry, std::vector<char>* buffer,
+                      ErrorReporter& errors) {
   const std::string path = folderPath + entry->fileName;
   platform::UniqueFile file(platform::CreateFile(path.c_str(), platform::kRead,
                                                  platform::kShareRead | platform::kShareWrite,
                                                  platform::kOpenExisting));
   if (!file) {
-    app.ReportError("Mail file %s cannot be opened.", entry->fileName.c_str(), platform::GetLastError(), 0);
+    errors.ReportError("Mail file %s cannot be opened.", entry->fileName.c_str(), platform::GetLastError(), 0);
     return;
   }
   uint64_t fileSize = 0;
@@ -74,9 +74,9 @@ void ReadEntryHeaders(const std::string& folderPath, MessageEntry* entry, std::v
   const auto size = static_cast<uint32_t>(std::min<uint64_t>(fileSize, kHeaderReadLimit));
 
   HeaderValues headers;
-  const uint32_t result = ReadHeaderSection(file.get(), entry->fileName, size, buffer, &headers);
+  const uint32_t result = ReadHeaderSection(file.get(), entry->fileName, size, buffer, &headers, errors);
   if (result != 0) {
-    app.ReportError("%s - can't extract message headers.", entry->fileName.c_str(), result, 0);
+    errors.ReportError("%s - can't extract message headers.", entry->fileName.c_str(), result, 0);
   }
 
   MailDate received{};

@@ -3,15 +3,15 @@
 
 #include <strings.h>
 
-#include "app/mail_app.h"
+#include "app/client_services.h"
 
 namespace pelldesk {
 
-FolderKind FolderKindOf(const CMailApp& app, const std::string& folderPath) {
+FolderKind FolderKindOf(const UserMailbox& mailbox, const std::string& folderPath) {
   const char* path = folderPath.c_str();
-  if (strcasecmp(path, app.MainFolderPath().c_str()) == 0) return FolderKind::Main;
-  if (strcasecmp(path, app.NewFolderPath().c_str()) == 0) return FolderKind::New;
-  if (strcasecmp(path, app.DeletedFolderPath().c_str()) == 0) return FolderKind::Deleted;
+  if (strcasecmp(path, mailbox.MainFolderPath().c_str()) == 0) return FolderKind::Main;
+  if (strcasecmp(path, mailbox.NewFolderPath().c_str()) == 0) return FolderKind::New;
+  if (strcasecmp(path, mailbox.DeletedFolderPath().c_str()) == 0) return FolderKind::Deleted;
   return FolderKind::Other;
 }
 

@@ -6,7 +6,7 @@
 
 namespace pelldesk {
 
-class CMailApp;
+class UserMailbox;
 
 enum class FolderKind : int { Other = 0, Main = 1, New = 2, Deleted = 3 };
 
@@ -18,7 +18,7 @@ enum class CloseReason : int {
 };
 
 // Main, New or Deleted when `folderPath` (ending in "/") is that standard folder of
-// `app`, compared without regard to case; Other otherwise.
-FolderKind FolderKindOf(const CMailApp& app, const std::string& folderPath);
+// `mailbox`, compared without regard to case; Other otherwise.
+FolderKind FolderKindOf(const UserMailbox& mailbox, const std::string& folderPath);
 
 }  // namespace pelldesk

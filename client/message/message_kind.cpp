@@ -6,8 +6,9 @@
 
 namespace pelldesk {
 
-fw::DocumentKind MessageDocumentKind() {
-  return {[] { return std::make_unique<CMsgDoc>(); }, {}, [] { return new CMsgView; }};
+fw::DocumentKind MessageDocumentKind(const ClientServices& services) {
+  return {[services] { return std::make_unique<CMsgDoc>(services); }, {},
+          [services] { return new CMsgView(services); }};
 }
 
 }  // namespace pelldesk

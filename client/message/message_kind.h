@@ -2,10 +2,11 @@
 // frame with CMsgView.
 #pragma once
 
+#include "app/client_services.h"
 #include "framework/doc_template.h"
 
 namespace pelldesk {
 
-fw::DocumentKind MessageDocumentKind();
+fw::DocumentKind MessageDocumentKind(const ClientServices& services);
 
 }  // namespace pelldesk

@@ -2,12 +2,9 @@
 // the moves that close it and the filing of a message read from "new" at its close.
 #include "message/msg_doc.h"
 
-#include "app/dest_folder_dlg.h"
-#include "app/mail_app.h"
 #include "app/resource_ids.h"
 #include "folder/message_entry.h"
 #include "framework/commands.h"
-#include "framework/message_box.h"
 #include "framework/view.h"
 #include "framework/wait_cursor.h"
 #include "message/message_file.h"
@@ -17,9 +14,9 @@
 
 namespace pelldesk {
 
-CMsgDoc::CMsgDoc() {
-  const CMailApp& app = CMailApp::Get();
-  from = app.fullName().empty() ? app.userName() : app.userName() + "  (" + app.fullName() + ")";
+CMsgDoc::CMsgDoc(const ClientServices& services) : services_(services) {
+  const UserMailbox& user = *services_.mailbox;
+  from = user.fullName().empty() ? user.userName() : user.userName() + "  (" + user.fullName() + ")";
 
   const auto composing = [this](fw::CommandState& state) { state.enabled = IsComposition(); };
   const auto reading = [this](fw::CommandState& state) { state.enabled = mode == MsgMode::Read; };
@@ -66,7 +63,7 @@ bool CMsgDoc::OnOpenDocument(const std::string& path) {
   if (view == nullptr) return false;
   std::string bytes;
   if (const uint32_t status = ReadMessageFile(path, &bytes); status != 0) {
-    CMailApp::Get().ReportError("Can't open the message file %s.", path.c_str(), status, 0);
+    services_.errors->ReportError("Can't open the message file %s.", path.c_str(), status, 0);
     return false;
   }
   view->SetText(bytes);
@@ -89,15 +86,15 @@ bool CMsgDoc::OnSaveDocument(const std::string& path) {
   view->UnlockText();
   wait.Restore();
   if (status != 0) {
-    CMailApp::Get().ReportError("Can't save the message to %s.", path.c_str(), status, 0);
+    services_.errors->ReportError("Can't save the message to %s.", path.c_str(), status, 0);
     return false;
   }
   return true;
 }
 
 void CMsgDoc::ReportUnstorableText() {
-  CMailApp::Get().ReportErrorNoArg("The message holds a character that cannot be stored. It has been selected.",
-                                   0, 0);
+  services_.errors->ReportErrorNoArg(
+      "The message holds a character that cannot be stored. It has been selected.", 0, 0);
 }
 
 void CMsgDoc::SetPathName(const std::string& path) {
@@ -119,7 +116,7 @@ void CMsgDoc::LocateFile(const std::string& path) {
   messageNumber = MessageNumberOf(name);
 
   std::string dir(full, static_cast<std::size_t>(name - full));  // ends in "/"
-  folderKind = FolderKindOf(CMailApp::Get(), dir);
+  folderKind = FolderKindOf(*services_.mailbox, dir);
   dir.pop_back();
   char folder[platform::kMaxPath];
   const uint32_t folderLength = platform::GetFullPathName(dir.c_str(), sizeof folder, folder);
@@ -161,7 +158,7 @@ void CMsgDoc::ExtractHeaders() {
 
   if (status == 0) return;
   if (stopped) view->SelectErrorLine(stopOffset, true);
-  CMailApp::Get().ReportErrorNoArg("Can't extract message headers.", status, 0);
+  services_.errors->ReportErrorNoArg("Can't extract message headers.", status, 0);
 }
 
 void CMsgDoc::OnFileMoved(const std::string&, const std::string& newPath, bool toDeleted) {
@@ -185,31 +182,31 @@ void CMsgDoc::OnCloseDocument() {
   if (closing_) return;
   closing_ = true;
   if (closeReason == CloseReason::None && mode == MsgMode::Read) {
-    CMailApp& app = CMailApp::Get();
+    FolderOperations& operations = *services_.operations;
     const std::string path = pathName();
     bool filed = false;
     if (folderKind == FolderKind::New) {
       closeReason = CloseReason::Own;
-      filed = app.MoveMessage(path, "", true, false) == 0;  // "" is the "main" folder
+      filed = operations.MoveMessage(path, "", true, false) == 0;  // "" is the "main" folder
     }
-    if (!filed) app.NotifyMessageClosed(path);  // its folder window shows it as seen
+    if (!filed) operations.NotifyMessageClosed(path);  // its folder window shows it as seen
   }
   fw::Document::OnCloseDocument();  // deletes this
 }
 
 void CMsgDoc::Move() {
   if (mode != MsgMode::Read) return;
-  CDestFolderDlg dialog;
-  if (dialog.DoModal() != fw::IDOK || dialog.name.empty()) return;
+  FolderChoice choice;
+  if (!services_.chooser->ChooseDestination(&choice)) return;
   const std::string path = pathName();
   // On success the move's notification closes this window.
-  CMailApp::Get().MoveMessage(path, dialog.name, dialog.allowCreate, false);
+  services_.operations->MoveMessage(path, choice.name, choice.allowCreate, false);
 }
 
 void CMsgDoc::Delete() {
   if (mode != MsgMode::Read || folderKind == FolderKind::Deleted) return;
   const std::string path = pathName();
-  CMailApp::Get().DeleteMessage(path, false);
+  services_.operations->DeleteMessage(path, false);
 }
 
 void CMsgDoc::Close() {

@@ -3,12 +3,14 @@
 // message's headers, builds replies and forwards, posts through the mail library,
 // keeps lastpost.txt and lastquit.txt, files a message read from "new" into "main"
 // when its window closes, and gives the window its title and two status-bar panes.
-// Its text lives in its view (MsgTextView); the document keeps no copy.
+// Its text lives in its view (MsgTextView); the document keeps no copy. It reaches the
+// rest of the client only through the services it is made with.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
+#include "app/client_services.h"
 #include "app/mailbox_listeners.h"
 #include "folder/folder_kind.h"
 #include "framework/document.h"
@@ -27,7 +29,7 @@ class CMsgDoc : public fw::Document, public MovedFileListener {
   using FolderKind = pelldesk::FolderKind;
   using CloseReason = pelldesk::CloseReason;
 
-  CMsgDoc();
+  explicit CMsgDoc(const ClientServices& services);
 
   // READ: the stored message's header values; compositions: the user's own address in
   // from and what a reply or forward put in to and subject.
@@ -79,6 +81,7 @@ class CMsgDoc : public fw::Document, public MovedFileListener {
   void SaveCopy(const char* name);
   void ReportUnstorableText();
 
+  ClientServices services_;
   bool closing_ = false;
 };
 

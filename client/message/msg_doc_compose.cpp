@@ -3,7 +3,6 @@
 // composition in the mail directory.
 #include <algorithm>
 
-#include "app/mail_app.h"
 #include "framework/commands.h"
 #include "framework/doc_template.h"
 #include "framework/wait_cursor.h"
@@ -79,7 +78,7 @@ void CMsgDoc::Forward() {
 
 void CMsgDoc::SaveCopy(const char* name) {
   // A copy that cannot be written has had its message; the window closes all the same.
-  OnSaveDocument(CMailApp::Get().mailDirectory() + name);
+  OnSaveDocument(services_.mailbox->mailDirectory() + name);
   SetModifiedFlag(false);
 }
 
@@ -103,7 +102,7 @@ void CMsgDoc::Post() {
   if (status != 0) {
     wait.Restore();
     view->SelectErrorLine(errorOffset, positioned);
-    CMailApp::Get().ReportErrorNoArg("Sorry, unable to post mail message.", status, 0);
+    services_.errors->ReportErrorNoArg("Sorry, unable to post mail message.", status, 0);
     return;
   }
   SaveCopy("lastpost.txt");

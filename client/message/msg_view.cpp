@@ -8,7 +8,6 @@
 
 #include <climits>
 
-#include "app/mail_app.h"
 #include "app/not_found.h"
 #include "app/resource_ids.h"
 #include "framework/application.h"
@@ -21,7 +20,7 @@
 
 namespace pelldesk {
 
-CMsgView::CMsgView() : defaultFont_(font()) {
+CMsgView::CMsgView(const ClientServices& services) : services_(services), defaultFont_(font()) {
   setLineWrapMode(QPlainTextEdit::NoWrap);  // a line of the editor is a line of the text
   setObjectName("CMsgView");
   // Every edit the user makes adds an undo step; text the program puts in adds none.
@@ -81,7 +80,7 @@ void CMsgView::OnInitialUpdate() {
   if (doc != nullptr && doc->mode == MsgMode::Read) {
     setReadOnly(true);
     if (!isReadOnly()) {
-      CMailApp::Get().ReportErrorNoArg("Failed to set view read-only.", 0, 0);
+      services_.errors->ReportErrorNoArg("Failed to set view read-only.", 0, 0);
     } else {
       // The caret still moves and selects, so that a reply can quote from the keyboard.
       setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -92,7 +91,7 @@ void CMsgView::OnInitialUpdate() {
 }
 
 void CMsgView::ApplyDisplayFont() {
-  const QFont* display = CMailApp::Get().displayFont();
+  const QFont* display = services_.settings->displayFont();
   setFont(display != nullptr ? *display : defaultFont_);
 }
 

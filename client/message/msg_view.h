@@ -2,6 +2,7 @@
 // read-only for a stored message, in the client's display font. It writes the
 // composition form of its document when told to, and gives the document the text as
 // the message's bytes with offsets that agree with the editor's positions everywhere.
+// It reaches the rest of the client only through the services it is made with.
 #pragma once
 
 #include <QFont>
@@ -10,6 +11,7 @@
 
 #include <string>
 
+#include "app/client_services.h"
 #include "framework/view.h"
 #include "message/msg_text_view.h"
 #include "message/text_search.h"
@@ -20,7 +22,7 @@ class CMsgDoc;
 
 class CMsgView : public QPlainTextEdit, public fw::View, public MsgTextView {
  public:
-  CMsgView();
+  explicit CMsgView(const ClientServices& services);
   ~CMsgView() override;
 
   QWidget* widget() override { return this; }
@@ -61,6 +63,7 @@ class CMsgView : public QPlainTextEdit, public fw::View, public MsgTextView {
   void ShowFindDialog(bool replace);
   void FindAgain();
 
+  ClientServices services_;
   QFont defaultFont_;
   bool wasEmpty_ = true;  // the text was empty when the commands last heard of it
   bool writing_ = false;  // text put in by the program, not typed

@@ -6,8 +6,8 @@
 #include <QPixmap>
 #include <QTimerEvent>
 
-#include "app/mail_app.h"
 #include "app/resource_ids.h"
+#include "framework/application.h"
 #include "framework/text.h"
 
 namespace pelldesk {
@@ -31,7 +31,9 @@ CNoticeWnd::CNoticeWnd(QWidget* owner)
 }
 
 CNoticeWnd* CNoticeWnd::Show(const std::string& text, int ms) {
-  QWidget* owner = CMailApp::Get().mainWindow();
+  // Over the main window when there is one; on its own otherwise.
+  const fw::Application* app = fw::Application::Instance();
+  QWidget* owner = app != nullptr ? app->mainWindow() : nullptr;
   auto* notice = new CNoticeWnd(owner);
   notice->text_->setText(fw::ToQt(text));
   notice->adjustSize();

@@ -6,7 +6,6 @@
 #include <map>
 
 #include "app/dir_watcher.h"
-#include "app/mail_app.h"
 #include "framework/commands.h"
 #include "framework/wait_cursor.h"
 #include "platform/find.h"
@@ -14,35 +13,30 @@
 namespace pelldesk {
 namespace {
 
-// The tree stays for the whole run: only the end of the run closes it.
-bool ClientIsExiting() {
-  return fw::Application::Instance() == nullptr || CMailApp::Get().exiting();
-}
-
-FolderTreeHooks ClientHooks() {
+FolderTreeHooks ClientHooks(const ClientServices& services) {
   FolderTreeHooks hooks;
-  hooks.isOpen = [](const std::string& fullPath) {
-    return CMailApp::Get().FindOpenDocument(fullPath) != nullptr;
-  };
-  hooks.report = [](const char* format, const std::string& text, uint32_t status) {
-    CMailApp::Get().ReportError(format, text.c_str(), status, 0);
+  OpenWindows* windows = services.windows;
+  ErrorReporter* errors = services.errors;
+  hooks.isOpen = [windows](const std::string& fullPath) { return windows->IsDocumentOpen(fullPath); };
+  hooks.report = [errors](const char* format, const std::string& text, uint32_t status) {
+    errors->ReportError(format, text.c_str(), status, 0);
   };
   return hooks;
 }
 
 }  // namespace
 
-CTreeDoc::CTreeDoc() {
+CTreeDoc::CTreeDoc(const ClientServices& services) : services_(services) {
   // The framework's Close would end the document without asking the frame.
   OnCommand(
       fw::kFileClose, [this] { OnCloseDocument(); },
-      [](fw::CommandState& state) { state.enabled = ClientIsExiting(); });
+      [this](fw::CommandState& state) { state.enabled = ClientIsExiting(); });
 }
 
 CTreeDoc::~CTreeDoc() = default;
 
 bool CTreeDoc::OnNewDocument() {
-  CMailApp::Get().ReportErrorNoArg("CTreeDoc::OnNewDocument()\r\nYou can't get here!", 16, 0);
+  services_.errors->ReportErrorNoArg("CTreeDoc::OnNewDocument()\r\nYou can't get here!", 16, 0);
   return false;
 }
 
@@ -96,7 +90,7 @@ bool CTreeDoc::Build(const std::string& path) {
   SetModifiedFlag(false);
   fw::WaitCursor wait;
   DeleteContents();
-  const bool ok = AddFolder(path, 0, ClientHooks(), &tree_);
+  const bool ok = AddFolder(path, 0, ClientHooks(services_), &tree_);
   if (ok) {
     tree_.entries.shrink_to_fit();
   } else {

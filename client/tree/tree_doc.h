@@ -2,13 +2,15 @@
 // mail directory as built from disk, with the state of each line. Entries change only
 // by a build (opening the window, Refresh, a folder made or removed on disk, which a
 // change notification reports) and by the folder operations' notices; the window
-// refuses to close until the client is exiting. Holds no widget.
+// refuses to close until the client is exiting. It reaches the rest of the client
+// only through the services it is made with, and holds no widget.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/client_services.h"
 #include "app/mailbox_listeners.h"
 #include "platform/change_notify.h"
 #include "framework/document.h"
@@ -23,7 +25,7 @@ class DirWatcher;
 
 class CTreeDoc : public fw::Document, public FolderTreeListener {
  public:
-  CTreeDoc();
+  explicit CTreeDoc(const ClientServices& services);
   ~CTreeDoc() override;
 
   bool OnNewDocument() override;
@@ -59,9 +61,12 @@ class CTreeDoc : public fw::Document, public FolderTreeListener {
   // The entry whose path is `path` exactly, or -1.
   int IndexOf(const std::string& path) const;
   bool Build(const std::string& path);
+  // The tree stays for the whole run: only the end of the run closes it.
+  bool ClientIsExiting() const { return services_.settings->exiting(); }
   // Watches every folder of the tree for folders made or removed in it.
   void WatchFolders();
 
+  ClientServices services_;
   FolderTree tree_;
   std::unique_ptr<DirWatcher> watcher_;
 };

@@ -6,8 +6,9 @@
 
 namespace pelldesk {
 
-fw::DocumentKind TreeDocumentKind() {
-  return {[] { return std::make_unique<CTreeDoc>(); }, {}, [] { return new CTreeView; }};
+fw::DocumentKind TreeDocumentKind(const ClientServices& services) {
+  return {[services] { return std::make_unique<CTreeDoc>(services); }, {},
+          [services] { return new CTreeView(services); }};
 }
 
 }  // namespace pelldesk

@@ -2,10 +2,11 @@
 // frame with CTreeView.
 #pragma once
 
+#include "app/client_services.h"
 #include "framework/doc_template.h"
 
 namespace pelldesk {
 
-fw::DocumentKind TreeDocumentKind();
+fw::DocumentKind TreeDocumentKind(const ClientServices& services);
 
 }  // namespace pelldesk

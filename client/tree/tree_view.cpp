@@ -16,7 +16,7 @@
 #include <algorithm>
 
 #include "app/list_keys.h"
-#include "app/mail_app.h"
+#include "app/folder_emptiness.h"
 #include "app/resource_ids.h"
 #include "framework/application.h"
 #include "framework/child_frame.h"
@@ -27,7 +27,7 @@
 
 namespace pelldesk {
 
-CTreeView::CTreeView() : pictures_(LoadStatePictures()) {
+CTreeView::CTreeView(const ClientServices& services) : services_(services), pictures_(LoadStatePictures()) {
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
   OnCommand(kCmdRefresh, [this] {
@@ -84,7 +84,7 @@ void CTreeView::Select(int index) {
 }
 
 QFont CTreeView::LayoutFont() const {
-  const QFont* display = fw::Application::Instance() != nullptr ? CMailApp::Get().displayFont() : nullptr;
+  const QFont* display = services_.settings->displayFont();
   return display != nullptr ? *display : font();
 }
 
@@ -186,7 +186,7 @@ void CTreeView::OpenSelected() {
   const CTreeDoc* doc = treeDoc();
   if (doc != nullptr && doc->GetFolderPath(selected_, &path) != FolderState::Unknown) {
     // On the root line this finds the tree window itself and rebuilds it.
-    const bool opened = CMailApp::Get().OpenFolderWindow(path);
+    const bool opened = services_.windows->OpenFolderWindow(path);
     if (CTreeDoc* still = treeDoc()) still->MarkFolderOpen(path, opened);
   }
   Select(-1);
@@ -225,7 +225,7 @@ bool CTreeView::CanDeleteSelected() const {
   const CTreeDoc* doc = treeDoc();
   if (doc == nullptr) return false;
   const FolderEntry& entry = doc->GetFolderEntry(selected_);
-  return IsSelectable(entry.state) && CMailApp::Get().folderEmptiness().IsEmpty(entry.path);
+  return IsSelectable(entry.state) && services_.emptiness->IsEmpty(entry.path);
 }
 
 void CTreeView::DeleteSelected() {
@@ -234,20 +234,20 @@ void CTreeView::DeleteSelected() {
   if (doc == nullptr || !IsSelectable(doc->GetFolderPath(selected_, &path))) return;
   Select(-1);
   // Success shows the Deleted picture through the operation's notice.
-  CMailApp::Get().DeleteFolder(path, false);
+  services_.operations->DeleteFolder(path, false);
 }
 
 void CTreeView::Print() {
-  QPrinter& printer = CMailApp::Get().printer();
+  QPrinter& printer = fw::Application::Instance()->printer();
   QPrintDialog dialog(&printer, this);
   if (dialog.exec() != QDialog::Accepted) return;
   if (!PrintTree(printer, Drawing(), logicalDpiY())) {
-    CMailApp::Get().ReportErrorNoArg("Failed to start print job.", 0, 0);
+    services_.errors->ReportErrorNoArg("Failed to start print job.", 0, 0);
   }
 }
 
 void CTreeView::PrintPreview() {
-  QPrintPreviewDialog preview(&CMailApp::Get().printer(), this);
+  QPrintPreviewDialog preview(&fw::Application::Instance()->printer(), this);
   connect(&preview, &QPrintPreviewDialog::paintRequested, this,
           [this](QPrinter* printer) { PrintTree(*printer, Drawing(), logicalDpiY()); });
   preview.exec();

@@ -2,13 +2,15 @@
 // depth with their state pictures, in a scrolling window. A click selects a line (or
 // clears the selection), a double click opens that folder's window, Delete Folder
 // removes the selected empty folder, Refresh builds the tree again. The keys move the
-// selection, open and delete as in the folder list (list_keys.h).
+// selection, open and delete as in the folder list (list_keys.h). It reaches the rest
+// of the client only through the services it is made with.
 #pragma once
 
 #include <QAbstractScrollArea>
 
 #include <string>
 
+#include "app/client_services.h"
 #include "framework/view.h"
 #include "tree/tree_layout.h"
 #include "tree/tree_painter.h"
@@ -21,7 +23,7 @@ class CTreeView : public QAbstractScrollArea, public fw::View {
   Q_OBJECT
 
  public:
-  CTreeView();
+  explicit CTreeView(const ClientServices& services);
 
   QWidget* widget() override { return this; }
   CTreeDoc* treeDoc() const;
@@ -63,6 +65,7 @@ class CTreeView : public QAbstractScrollArea, public fw::View {
   void Print();
   void PrintPreview();
 
+  ClientServices services_;
   StatePictures pictures_;
   int lineHeight_ = -1;
   int selected_ = -1;

@@ -10,8 +10,6 @@
 
 #include <fcntl.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -112,28 +110,7 @@ uint32_t TestApp::StartMonitorThread() {
 }
 
 void SaveScreenshot(const QImage& picture, const std::string& name, const std::string& directory) {
-  const char* kept = std::getenv("PELLAM_SCREENSHOT_DIR");
-  const std::string dir = kept != nullptr && *kept != '\0' ? kept : directory;
-  std::filesystem::create_directories(dir);
-  const std::string path = dir + "/" + name;
-  ASSERT_FALSE(picture.isNull()) << name;
-  ASSERT_TRUE(picture.save(QString::fromStdString(path))) << path;
-  std::printf("[ picture  ] %s (%dx%d)\n", path.c_str(), picture.width(), picture.height());
-  const QImage saved(QString::fromStdString(path));
-  EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB32) == picture.convertToFormat(QImage::Format_RGB32))
-      << path << " holds another picture";
-  EXPECT_GT(DrawnPixels(saved, saved.rect()), saved.width() * saved.height() / 50) << path << " is blank";
-}
-
-int DrawnPixels(const QImage& picture, const QRect& area) {
-  const QRect within = area.intersected(picture.rect());
-  if (within.isEmpty()) return 0;
-  const QColor ground = picture.pixelColor(within.topLeft());
-  int drawn = 0;
-  for (int y = within.top(); y <= within.bottom(); ++y) {
-    for (int x = within.left(); x <= within.right(); ++x) drawn += picture.pixelColor(x, y) != ground ? 1 : 0;
-  }
-  return drawn;
+  ScreenshotDirectory(directory).Save(picture, name, picture.width() * picture.height() / 50);
 }
 
 void WriteMessage(const std::string& path, int64_t seconds, long nanoseconds) {

@@ -1,6 +1,7 @@
 // Helpers of the client's tests: a recorder that answers message boxes, a sound sink
 // that records what would have sounded, a sandbox with the calling user's mailbox, the
-// client started and ended as the program does it, and waiting with events processed.
+// client started and ended as the program does it (alone, or as a whole test's
+// fixture), and waiting with events processed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,7 +20,9 @@
 #include "app/mail_app.h"
 #include "app/new_mail_sound.h"
 #include "framework/message_box.h"
+#include "mainframe/main_frame.h"
 #include "sandbox.h"
+#include "screenshots.h"
 
 namespace pelldesk::test {
 
@@ -108,13 +111,34 @@ class TestApp : public CMailApp {
   bool ended_ = false;
 };
 
-// Saves `picture` as `name` in PELLAM_SCREENSHOT_DIR when it names a directory (for a
-// person to look at), otherwise in `directory` (made if missing), and checks that the
-// file holds exactly that picture and that the picture is not blank.
-void SaveScreenshot(const QImage& picture, const std::string& name, const std::string& directory);
+// The whole client in a sandbox of its own, its message boxes answered OK and recorded:
+// a test puts what it needs into the mailbox and the store, then starts it; the run
+// ends with the test.
+class RunningClient : public ::testing::Test {
+ protected:
+  void TearDown() override { app_.End(); }
+  // Starts the client as the program does; frame_ is its main frame.
+  void Start() {
+    ASSERT_TRUE(app_.InitInstance());
+    frame_ = app_.mainFrameWindow();
+  }
+  // Waits until the main frame shows the monitor's count `count`.
+  bool ShowsCount(int count) {
+    return WaitUntil([&] { return frame_->shownCount() == count; });
+  }
 
-// Pixels of `area` that differ from its first: text and lines.
-int DrawnPixels(const QImage& picture, const QRect& area);
+  ClientSandbox sandbox_;
+  MessageBoxRecorder boxes_;
+  TestApp app_;
+  CMainFrame* frame_ = nullptr;
+};
+
+using pellam::test::DrawnPixels;
+using pellam::test::ScreenshotDirectory;
+
+// Saves a window's `picture` as `name` (ScreenshotDirectory with `directory`): the file
+// must hold exactly that picture, and a fiftieth of it at least must be drawn.
+void SaveScreenshot(const QImage& picture, const std::string& name, const std::string& directory);
 
 // Writes a message file with the given last-write time (seconds since 1970, with
 // nanoseconds), creating its folder.

@@ -21,48 +21,40 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(CommandUi, NothingIsAskedWhileNothingChangesAndABurstCostsOneRefresh) {
-  ClientSandbox sandbox;
-  fs::create_directories(sandbox.NewFolder());
-  MessageBoxRecorder boxes;
-  TestApp app;
-  ASSERT_TRUE(app.InitInstance());
-  CMainFrame* frame = app.mainFrameWindow();
-  ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
+using CommandUi = RunningClient;
+
+TEST_F(CommandUi, NothingIsAskedWhileNothingChangesAndABurstCostsOneRefresh) {
+  fs::create_directories(sandbox_.NewFolder());
+  Start();
+  ASSERT_TRUE(ShowsCount(0));
   ProcessEvents();
-  const int quiet = frame->commandUiUpdates();
+  const int quiet = frame_->commandUiUpdates();
   WaitUntil([] { return false; }, 700);  // a polling refresh would have run meanwhile
-  EXPECT_EQ(frame->commandUiUpdates(), quiet) << "no refresh while nothing changed";
+  EXPECT_EQ(frame_->commandUiUpdates(), quiet) << "no refresh while nothing changed";
 
   for (int i = 0; i < 10; ++i) fw::CommandStateChanged();
-  EXPECT_EQ(frame->commandUiUpdates(), quiet) << "not while the event is handled";
+  EXPECT_EQ(frame_->commandUiUpdates(), quiet) << "not while the event is handled";
   ProcessEvents();
-  EXPECT_EQ(frame->commandUiUpdates(), quiet + 1) << "ten changes, one refresh";
-  app.End();
+  EXPECT_EQ(frame_->commandUiUpdates(), quiet + 1) << "ten changes, one refresh";
 }
 
-TEST(CommandUi, PurgeDeletedFollowsAMessageMovedIntoDeletedAndThePurge) {
-  ClientSandbox sandbox;
-  WriteMessage(sandbox.MailDirectory() + "main/msg0001.mai", 1000);
-  fs::create_directories(sandbox.MailDirectory() + "deleted");
-  MessageBoxRecorder boxes;
-  TestApp app;
-  ASSERT_TRUE(app.InitInstance());
-  CMainFrame* frame = app.mainFrameWindow();
+TEST_F(CommandUi, PurgeDeletedFollowsAMessageMovedIntoDeletedAndThePurge) {
+  WriteMessage(sandbox_.MailDirectory() + "main/msg0001.mai", 1000);
+  fs::create_directories(sandbox_.MailDirectory() + "deleted");
+  Start();
   ProcessEvents();
-  QAction* purge = frame->Action(kCmdPurgeDeleted);
+  QAction* purge = frame_->Action(kCmdPurgeDeleted);
   ASSERT_NE(purge, nullptr);
   EXPECT_FALSE(purge->isEnabled()) << "\"deleted\" is empty";
 
-  ASSERT_EQ(app.DeleteMessage(app.MainFolderPath() + "msg0001.mai", false), 0);
+  ASSERT_EQ(app_.DeleteMessage(app_.MainFolderPath() + "msg0001.mai", false), 0);
   ProcessEvents();
   EXPECT_TRUE(purge->isEnabled()) << "the move told the shared answer, with no timer and no second";
 
-  app.PurgeDeleted();
+  app_.PurgeDeleted();
   ProcessEvents();
   EXPECT_FALSE(purge->isEnabled());
-  EXPECT_TRUE(boxes.boxes().empty());
-  app.End();
+  EXPECT_TRUE(boxes_.boxes().empty());
 }
 
 TEST(FolderEmptiness, AnAnswerStandsUntilTheFolderChangesOrAges) {

@@ -313,7 +313,7 @@ TEST_F(FolderOperations, TheDialogOffersTheTreesFoldersAndTheLastDestination) {
   tree->paths = {root, root + "/main", root + "/work", root + "/work/projects", root + "/deleted"};
 
   {
-    CDestFolderDlg dlg;
+    CDestFolderDlg dlg(app_);
     dlg.OnInitDialog();
     std::vector<std::string> items;
     for (int i = 0; i < dlg.nameBox()->count(); ++i) items.push_back(dlg.nameBox()->itemText(i).toStdString());
@@ -327,7 +327,7 @@ TEST_F(FolderOperations, TheDialogOffersTheTreesFoldersAndTheLastDestination) {
   }
   {
     // The next one starts with it, selected, and lists it although the tree does not.
-    CDestFolderDlg dlg;
+    CDestFolderDlg dlg(app_);
     dlg.OnInitDialog();
     EXPECT_EQ(dlg.nameBox()->currentText().toStdString(), "Archive/2026");
     EXPECT_EQ(dlg.nameBox()->lineEdit()->selectedText().toStdString(), "Archive/2026");
@@ -342,7 +342,7 @@ TEST_F(FolderOperations, TheDialogOffersTheTreesFoldersAndTheLastDestination) {
   {
     // Listed by the tree in another case: not added twice.
     app_.lastDestination() = "WORK";
-    CDestFolderDlg dlg;
+    CDestFolderDlg dlg(app_);
     dlg.OnInitDialog();
     EXPECT_EQ(dlg.nameBox()->count(), 4);
   }

@@ -171,11 +171,7 @@ TEST(MainFrame, Screenshot) {
   ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 3; }));
   frame->UpdateCommandUi();
   ProcessEvents();
-  const std::string path = std::string(PELLAM_BINARY_DIR) + "/pelldesk-main.png";
-  QPixmap picture = frame->grab();
-  ASSERT_FALSE(picture.isNull());
-  EXPECT_TRUE(picture.save(QString::fromStdString(path)));
-  std::printf("[ picture  ] %s (%dx%d)\n", path.c_str(), picture.width(), picture.height());
+  SaveScreenshot(frame->grab().toImage(), "pelldesk-main.png", sandbox.Path("pictures"));
 }
 
 }  // namespace

@@ -27,78 +27,69 @@ void StoreSoundMode(int mode) {
   ASSERT_EQ(fw::Profile("Corwent", "Pelldesk").WriteInt("Settings", "Beep", mode), 0u);
 }
 
-// Moves a message prepared outside into "new", as delivery does.
-void Deliver(const ClientSandbox& sandbox, const std::string& name, int64_t seconds) {
-  const std::string prepared = sandbox.Path("incoming-" + name);
-  WriteMessage(prepared, seconds);
-  fs::rename(prepared, sandbox.NewFolder() + name);
-}
+class NewMail : public RunningClient {
+ protected:
+  // Moves a message prepared outside into "new", as delivery does.
+  void Deliver(const std::string& name, int64_t seconds) {
+    const std::string prepared = sandbox_.Path("incoming-" + name);
+    WriteMessage(prepared, seconds);
+    fs::rename(prepared, sandbox_.NewFolder() + name);
+  }
+};
 
-TEST(NewMail, WaitingMessagesCountAndSoundOncePerNewerArrival) {
-  ClientSandbox sandbox;
+TEST_F(NewMail, WaitingMessagesCountAndSoundOncePerNewerArrival) {
   StoreSoundMode(kSoundFile);  // with no file named: the built-in sound
-  WriteMessage(sandbox.NewFolder() + "msg0001.mai", 1000);
-  WriteMessage(sandbox.NewFolder() + "msg0002.mai", 1100);
-  WriteMessage(sandbox.NewFolder() + "msg0003.mai", 1200);
-  MessageBoxRecorder boxes;
-  TestApp app;
-  ASSERT_TRUE(app.InitInstance());
-  CMainFrame* frame = app.mainFrameWindow();
+  WriteMessage(sandbox_.NewFolder() + "msg0001.mai", 1000);
+  WriteMessage(sandbox_.NewFolder() + "msg0002.mai", 1100);
+  WriteMessage(sandbox_.NewFolder() + "msg0003.mai", 1200);
+  Start();
   auto pane_shows = [&](const std::string& text) {
-    return WaitUntil([&] { return frame->PaneText(kPaneNewMail) == text; });
+    return WaitUntil([&] { return frame_->PaneText(kPaneNewMail) == text; });
   };
 
   ASSERT_TRUE(pane_shows(" 3 new messages waiting "));
-  EXPECT_EQ(app.sounds->Calls(), std::vector<std::string>{"builtin"}) << "the sound once";
-  EXPECT_TRUE(frame->showsNewMailIcon());
+  EXPECT_EQ(app_.sounds->Calls(), std::vector<std::string>{"builtin"}) << "the sound once";
+  EXPECT_TRUE(frame_->showsNewMailIcon());
 
-  fs::remove(sandbox.NewFolder() + "msg0002.mai");
+  fs::remove(sandbox_.NewFolder() + "msg0002.mai");
   ASSERT_TRUE(pane_shows(" 2 new messages waiting "));
-  EXPECT_EQ(app.sounds->Count("builtin"), 1) << "a message taken away makes no sound";
+  EXPECT_EQ(app_.sounds->Count("builtin"), 1) << "a message taken away makes no sound";
 
-  Deliver(sandbox, "msg0004.mai", 1300);
+  Deliver("msg0004.mai", 1300);
   ASSERT_TRUE(pane_shows(" 3 new messages waiting "));
-  EXPECT_EQ(app.sounds->Count("builtin"), 2) << "a newer arrival sounds again";
+  EXPECT_EQ(app_.sounds->Count("builtin"), 2) << "a newer arrival sounds again";
 
-  Deliver(sandbox, "msg0005.mai", 500);
+  Deliver("msg0005.mai", 500);
   ASSERT_TRUE(pane_shows(" 4 new messages waiting "));
-  EXPECT_EQ(app.sounds->Count("builtin"), 2) << "an older file copied in makes no sound";
+  EXPECT_EQ(app_.sounds->Count("builtin"), 2) << "an older file copied in makes no sound";
 
   for (const char* name : {"msg0001.mai", "msg0003.mai", "msg0004.mai", "msg0005.mai"}) {
-    fs::remove(sandbox.NewFolder() + name);
+    fs::remove(sandbox_.NewFolder() + name);
   }
-  ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
-  frame->UpdateCommandUi();
-  EXPECT_EQ(frame->PaneText(kPaneNewMail), "") << "no mail waiting: the pane is blank";
-  EXPECT_FALSE(frame->showsNewMailIcon()) << "the normal icon again";
-  EXPECT_EQ(app.sounds->Count("builtin"), 2);
-  EXPECT_EQ(boxes.count(), 0u);
+  ASSERT_TRUE(ShowsCount(0));
+  frame_->UpdateCommandUi();
+  EXPECT_EQ(frame_->PaneText(kPaneNewMail), "") << "no mail waiting: the pane is blank";
+  EXPECT_FALSE(frame_->showsNewMailIcon()) << "the normal icon again";
+  EXPECT_EQ(app_.sounds->Count("builtin"), 2);
+  EXPECT_EQ(boxes_.count(), 0u);
 }
 
-TEST(NewMail, OneMessageBeepsThreeTimesAndReadsSingular) {
-  ClientSandbox sandbox;
-  WriteMessage(sandbox.NewFolder() + "msg0001.mai", 1000);
-  MessageBoxRecorder boxes;
-  TestApp app;  // Beep defaults to 1
-  ASSERT_TRUE(app.InitInstance());
-  CMainFrame* frame = app.mainFrameWindow();
-  ASSERT_TRUE(WaitUntil([&] { return frame->PaneText(kPaneNewMail) == " 1 new message waiting "; }));
-  EXPECT_EQ(app.sounds->Count("beep:660:25"), 3);
-  EXPECT_EQ(app.sounds->Count("pause:50"), 3);
+TEST_F(NewMail, OneMessageBeepsThreeTimesAndReadsSingular) {
+  WriteMessage(sandbox_.NewFolder() + "msg0001.mai", 1000);
+  Start();  // Beep defaults to 1
+  ASSERT_TRUE(WaitUntil([&] { return frame_->PaneText(kPaneNewMail) == " 1 new message waiting "; }));
+  EXPECT_EQ(app_.sounds->Count("beep:660:25"), 3);
+  EXPECT_EQ(app_.sounds->Count("pause:50"), 3);
 }
 
-TEST(NewMail, AnEmptyNewFolderAtStartUpShowsNothing) {
-  ClientSandbox sandbox;
-  fs::create_directories(sandbox.NewFolder());
-  MessageBoxRecorder boxes;
-  TestApp app;
-  ASSERT_TRUE(app.InitInstance());
-  CMainFrame* frame = app.mainFrameWindow();
-  ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
-  frame->UpdateCommandUi();
-  EXPECT_EQ(frame->PaneText(kPaneNewMail), "");
-  EXPECT_FALSE(frame->showsNewMailIcon());
-  EXPECT_TRUE(app.sounds->Calls().empty());
+TEST_F(NewMail, AnEmptyNewFolderAtStartUpShowsNothing) {
+  fs::create_directories(sandbox_.NewFolder());
+  Start();
+  ASSERT_TRUE(ShowsCount(0));
+  frame_->UpdateCommandUi();
+  EXPECT_EQ(frame_->PaneText(kPaneNewMail), "");
+  EXPECT_FALSE(frame_->showsNewMailIcon());
+  EXPECT_TRUE(app_.sounds->Calls().empty());
 }
 
 // Counts the paint events of every label of the status bar.
@@ -132,47 +123,40 @@ class PaneWatchingSink : public SoundSink {
   PaintCounter* counter_;
 };
 
-TEST(NewMail, TheCountIsOnTheScreenBeforeTheSoundStarts) {
-  ClientSandbox sandbox;
-  fs::create_directories(sandbox.NewFolder());
-  MessageBoxRecorder boxes;
-  TestApp app;
-  ASSERT_TRUE(app.InitInstance());
-  CMainFrame* frame = app.mainFrameWindow();
-  ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
+TEST_F(NewMail, TheCountIsOnTheScreenBeforeTheSoundStarts) {
+  fs::create_directories(sandbox_.NewFolder());
+  Start();
+  ASSERT_TRUE(ShowsCount(0));
   PaintCounter counter;
-  for (QLabel* label : frame->statusBar()->findChildren<QLabel*>()) label->installEventFilter(&counter);
-  auto sink = std::make_unique<PaneWatchingSink>(frame, &counter);
+  for (QLabel* label : frame_->statusBar()->findChildren<QLabel*>()) label->installEventFilter(&counter);
+  auto sink = std::make_unique<PaneWatchingSink>(frame_, &counter);
   PaneWatchingSink* watching = sink.get();
-  app.SetSoundSink(std::move(sink));
+  app_.SetSoundSink(std::move(sink));
   ProcessEvents();
   counter.paints.clear();
-  Deliver(sandbox, "msg0001.mai", 1000);
+  Deliver("msg0001.mai", 1000);
   ASSERT_TRUE(WaitUntil([&] { return watching->beeps == 3; }));
   EXPECT_TRUE(watching->paintedBeforeSound) << "the pane was painted only after the sound";
-  app.End();
+  app_.End();  // the sink watches this test's counter
 }
 
-TEST(NewMail, ArrivalToIndicationTime) {
-  ClientSandbox sandbox;
-  fs::create_directories(sandbox.NewFolder());
-  MessageBoxRecorder boxes;
-  TestApp app;
-  ASSERT_TRUE(app.InitInstance());
-  CMainFrame* frame = app.mainFrameWindow();
-  ASSERT_TRUE(WaitUntil([&] { return frame->shownCount() == 0; }));
+TEST_F(NewMail, ArrivalToIndicationTime) {
+  fs::create_directories(sandbox_.NewFolder());
+  Start();
+  ASSERT_TRUE(ShowsCount(0));
 
   int shown = 0;
-  QObject::connect(frame, &CMainFrame::NewMailShown, [&](int count, bool) { shown = count; });
+  QObject listening;  // goes before `shown`, and the connection with it
+  QObject::connect(frame_, &CMainFrame::NewMailShown, &listening, [&](int count, bool) { shown = count; });
   std::vector<double> ms;
   for (int i = 1; i <= 100; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "msg%04d.mai", i);
-    const std::string prepared = sandbox.Path(std::string("incoming-") + name);
+    const std::string prepared = sandbox_.Path(std::string("incoming-") + name);
     WriteMessage(prepared, 2000 + i);
     QElapsedTimer timer;
     timer.start();
-    fs::rename(prepared, sandbox.NewFolder() + name);
+    fs::rename(prepared, sandbox_.NewFolder() + name);
     ASSERT_TRUE(WaitUntil([&] { return shown == i; }, 5000)) << "arrival " << i;
     ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
   }
@@ -181,7 +165,7 @@ TEST(NewMail, ArrivalToIndicationTime) {
   std::printf("[ measure  ] arrival to New Mail handled, 100 arrivals: median %.2f ms, worst %.2f ms\n",
               median, ms.back());
   EXPECT_LT(ms.back(), 1000.0);
-  EXPECT_EQ(app.sounds->Count("beep:660:25"), 300) << "each arrival was newer";
+  EXPECT_EQ(app_.sounds->Count("beep:660:25"), 300) << "each arrival was newer";
 }
 
 }  // namespace

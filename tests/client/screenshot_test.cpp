@@ -11,7 +11,6 @@
 #include <QScreen>
 #include <QThread>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "folder_test_support.h"
@@ -24,9 +23,6 @@ namespace {
 class Screenshots : public FolderTest {
  protected:
   void SetUp() override {
-    const char* kept = std::getenv("PELLAM_SCREENSHOT_DIR");
-    dir_ = kept != nullptr && *kept != '\0' ? kept : sandbox_.Path("pictures");
-    std::filesystem::create_directories(dir_);
     FolderTest::SetUp();
     for (int n = 1; n <= 12; ++n) {
       char name[32];
@@ -44,28 +40,11 @@ class Screenshots : public FolderTest {
     }
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
   }
-  // Saves the picture and reads it back: the file must hold the screen as grabbed, and
-  // the screen must show more than a blank.
+  // The whole screen, saved: the file must hold it as grabbed, and a quarter of it at
+  // least must be drawn.
   void Save(const QImage& picture, const std::string& name) {
-    const std::string path = dir_ + "/" + name;
-    ASSERT_TRUE(picture.save(QString::fromStdString(path))) << path;
-    std::printf("[ picture  ] %s (%dx%d)\n", path.c_str(), picture.width(), picture.height());
-    const QImage saved(QString::fromStdString(path));
-    EXPECT_EQ(saved.size(), QGuiApplication::primaryScreen()->geometry().size()) << "the whole screen";
-    EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB32) == picture.convertToFormat(QImage::Format_RGB32))
-        << "the file holds another picture";
-    EXPECT_GT(Drawn(saved, saved.rect()), saved.width() * saved.height() / 4) << "a blank picture";
-  }
-  // Pixels of `area` (screen coordinates) that differ from its first: text and lines.
-  static int Drawn(const QImage& picture, const QRect& area) {
-    const QRect within = area.intersected(picture.rect());
-    if (within.isEmpty()) return 0;
-    const QColor ground = picture.pixelColor(within.topLeft());
-    int drawn = 0;
-    for (int y = within.top(); y <= within.bottom(); ++y) {
-      for (int x = within.left(); x <= within.right(); ++x) drawn += picture.pixelColor(x, y) != ground ? 1 : 0;
-    }
-    return drawn;
+    EXPECT_EQ(picture.size(), QGuiApplication::primaryScreen()->geometry().size()) << "the whole screen";
+    ScreenshotDirectory(sandbox_.Path("pictures")).Save(picture, name, picture.width() * picture.height() / 4);
   }
   // The folder window (its default size kept) moved right of the tree, whose lines
   // it would cover.
@@ -80,8 +59,6 @@ class Screenshots : public FolderTest {
     return false;
   }
   static QRect OnScreen(QWidget* widget) { return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()); }
-
-  std::string dir_;
 };
 
 TEST_F(Screenshots, TheFrameWithTheTreeAFolderAndAMessageAtTheirDefaultSizes) {
@@ -115,8 +92,8 @@ TEST_F(Screenshots, TheFrameWithTheTreeAFolderAndAMessageAtTheirDefaultSizes) {
   ASSERT_NE(editor, nullptr);
   EXPECT_GE(editor->viewport()->width(), QFontMetrics(editor->font()).horizontalAdvance(QString(80, 'n')));
   // The message's text and the list's lines are on the screen, not only in the widgets.
-  EXPECT_GT(Drawn(picture, OnScreen(editor->viewport())), 200);
-  EXPECT_GT(Drawn(picture, OnScreen(list->viewport())), 200);
+  EXPECT_GT(DrawnPixels(picture, OnScreen(editor->viewport())), 200);
+  EXPECT_GT(DrawnPixels(picture, OnScreen(list->viewport())), 200);
 }
 
 TEST_F(Screenshots, AFolderWindowThatGainedAMessageWhileOpen) {
@@ -142,7 +119,7 @@ TEST_F(Screenshots, AFolderWindowThatGainedAMessageWhileOpen) {
   Save(picture, "pelldesk-folder-arrival.png");
   const QRect line(list->viewport()->mapToGlobal(QPoint(0, 12 * h - bar->value())), QSize(list->viewport()->width(), h));
   ASSERT_LE(line.bottom(), OnScreen(list->viewport()).bottom()) << "the new line is in view";
-  EXPECT_GT(Drawn(picture, line), 50) << "the new line is painted";
+  EXPECT_GT(DrawnPixels(picture, line), 50) << "the new line is painted";
   // The selected line is drawn in the highlight colour at its left end.
   const QPoint selected = list->viewport()->mapToGlobal(QPoint(2, 3 * h - bar->value() + h / 2));
   EXPECT_EQ(picture.pixelColor(selected).rgb(), list->palette().color(QPalette::Active, QPalette::Highlight).rgb())

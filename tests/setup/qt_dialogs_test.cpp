@@ -19,17 +19,19 @@
 #include <QTimer>
 #include <QWindow>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "qt_front_end.h"
+#include "screenshots.h"
 #include "toolkit.h"
 
 namespace {
 
 using namespace setup;
+using pellam::test::DrawnPixels;
+using pellam::test::ScreenshotDirectory;
 
 class QtDialogs : public ::testing::Test {
  protected:
@@ -252,55 +254,6 @@ QPixmap Screen(QWidget& frame, QWidget* dialog) {
   return picture;
 }
 
-// Pixels of `area` that differ from its first: text and lines.
-int Drawn(const QImage& picture, const QRect& area) {
-  const QRect within = area.intersected(picture.rect());
-  if (within.isEmpty()) return 0;
-  const QColor ground = picture.pixelColor(within.topLeft());
-  int drawn = 0;
-  for (int y = within.top(); y <= within.bottom(); ++y) {
-    for (int x = within.left(); x <= within.right(); ++x) drawn += picture.pixelColor(x, y) != ground ? 1 : 0;
-  }
-  return drawn;
-}
-
-// Where the screenshots go: PELLAM_SCREENSHOT_DIR for a person to look at, or a
-// temporary directory that goes with the test.
-class ScreenshotDirectory {
- public:
-  ScreenshotDirectory() {
-    const char* kept = std::getenv("PELLAM_SCREENSHOT_DIR");
-    if (kept != nullptr && *kept != '\0') {
-      path_ = kept;
-    } else {
-      std::string pattern = (std::filesystem::temp_directory_path() / "pellam-shots-XXXXXX").string();
-      if (::mkdtemp(pattern.data()) != nullptr) temporary_ = path_ = pattern;
-    }
-  }
-  ~ScreenshotDirectory() {
-    std::error_code ignored;
-    if (!temporary_.empty()) std::filesystem::remove_all(temporary_, ignored);
-  }
-  // Saves `picture` as `name` and reads it back: what the file holds, or a null image.
-  QImage SaveAndReadBack(const QImage& picture, const std::string& name) const {
-    const QString file = QString::fromStdString(path_ + "/" + name);
-    if (path_.empty() || !picture.save(file)) return {};
-    return QImage(file);
-  }
-
- private:
-  std::string path_, temporary_;
-};
-
-// The file holds the picture, and the picture is more than one colour.
-void ExpectSavedAsTaken(const QImage& saved, const QImage& taken, const char* name) {
-  ASSERT_FALSE(saved.isNull()) << name << " was not saved";
-  EXPECT_EQ(saved.size(), taken.size()) << name;
-  EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB32) == taken.convertToFormat(QImage::Format_RGB32))
-      << name << " holds another picture";
-  EXPECT_GT(Drawn(saved, saved.rect()), 100) << name << " is blank";
-}
-
 TEST_F(QtDialogs, ScreenshotOfTheProgressNote) {
   const ScreenshotDirectory dir;
   front_end_->frame().resize(1024, 768);
@@ -308,14 +261,14 @@ TEST_F(QtDialogs, ScreenshotOfTheProgressNote) {
   ASSERT_TRUE(toolkit.DoDialog(5000, DialogProc::kModeless));
   // Taken at once, as the blocking work that follows a note would leave the screen.
   const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-  ExpectSavedAsTaken(dir.SaveAndReadBack(screen, "setup-note.png"), screen, "setup-note.png");
+  dir.Save(screen, "setup-note.png", 100);
   auto notes = front_end_->frame().findChildren<SetupDialog*>("dialog5000");
   ASSERT_EQ(notes.size(), 1);
   auto* text = notes[0]->findChild<QLabel*>();
   ASSERT_NE(text, nullptr);
   const QRect area = QRect(text->mapToGlobal(QPoint(0, 0)), text->size()).intersected(screen.rect());
   ASSERT_FALSE(area.isEmpty());
-  EXPECT_GT(Drawn(screen, area), 100) << "the note's text is on the screen";
+  EXPECT_GT(DrawnPixels(screen, area), 100) << "the note's text is on the screen";
   toolkit.KillDialogs();
 }
 
@@ -331,7 +284,7 @@ TEST_F(QtDialogs, ScreenshotsOfTheWelcomeAndDirectoryDialogs) {
   for (const Shot& shot : {Shot{100, DialogProc::kInfo, "setup-welcome.png", ""},
                            Shot{500, DialogProc::kEdit, "setup-program-directory.png", "/opt/pellam"},
                            Shot{300, DialogProc::kEdit, "setup-mail-directory.png", "/var/spool/pellam"}}) {
-    QImage taken, saved;
+    QImage taken;
     QRect where;  // the dialog's place in the picture
     QColor ground;
     Show(
@@ -339,19 +292,18 @@ TEST_F(QtDialogs, ScreenshotsOfTheWelcomeAndDirectoryDialogs) {
         [&](QWidget* dialog) {
           QApplication::processEvents();
           taken = Screen(front_end_->frame(), dialog).toImage();
-          saved = dir.SaveAndReadBack(taken, shot.file);
           where = QRect(dialog->mapToGlobal(QPoint(0, 0)) - front_end_->frame().mapToGlobal(QPoint(0, 0)),
                         dialog->size());
           ground = dialog->palette().color(QPalette::Window);
           Click(dialog, "continue");
         },
         shot.edit_in);
-    ExpectSavedAsTaken(saved, taken, shot.file);
+    dir.Save(taken, shot.file, 100);
     ASSERT_TRUE(taken.rect().contains(where)) << shot.file << ": the dialog lies within the frame";
     // The dialog is drawn where it stands: its own background just inside its corner,
     // and its texts and buttons within.
     EXPECT_EQ(taken.pixelColor(where.topLeft() + QPoint(2, 2)).rgb(), ground.rgb()) << shot.file;
-    EXPECT_GT(Drawn(taken, where), 200) << shot.file;
+    EXPECT_GT(DrawnPixels(taken, where), 200) << shot.file;
   }
 }
 

@@ -27,4 +27,6 @@ bool FolderEmptiness::IsEmpty(const std::string& path) {
 
 void FolderEmptiness::Forget(const std::string& path) { answers_.erase(Key(path)); }
 
+void FolderEmptiness::Note(const std::string& path, bool empty) { answers_[Key(path)] = Answer{empty, Clock::now()}; }
+
 }  // namespace pelldesk

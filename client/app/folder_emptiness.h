@@ -24,6 +24,8 @@ class FolderEmptiness {
   bool IsEmpty(const std::string& path);
   // The folder changed: its next question lists it again.
   void Forget(const std::string& path);
+  // What a caller that has just listed the folder found, so that no one lists it again.
+  void Note(const std::string& path, bool empty);
   void ForgetAll() { answers_.clear(); }
 
  private:

@@ -116,6 +116,9 @@ bool CDirDoc::Load() {
     services_.errors->ReportError("Search for %s failed.", pattern.c_str(), error, 0);
     listed = false;
   }
+  // A folder that holds a message is not empty: the command rules that run next need
+  // not list it all over again (an empty listing says nothing of sub-folders).
+  if (listed && !entries_.empty()) services_.emptiness->Note(folderPath_, false);
   // One bad file never keeps the others from being read.
   std::vector<char> buffer;
   for (MessageEntry& entry : entries_) ReadEntryHeaders(folderPath_, &entry, &buffer, *services_.errors);

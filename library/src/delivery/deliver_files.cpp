@@ -29,8 +29,11 @@ std::vector<FileDelivery> DeliverMailFiles(const std::vector<std::string>& sourc
   bool placed_any = false;
   for (size_t i = 0; i < sources.size(); ++i) {
     Placement placement;
+    // The folder is made, when missing, for the first file only: once is enough.
+    const bool make_folder = i == 0;
     results[i].code = Barrier([&] {
-      return PlaceMessage(sources[i].c_str(), profile.MailDirectory, mailbox::kNewFolder, true, true, &placement, false);
+      return PlaceMessage(sources[i].c_str(), profile.MailDirectory, mailbox::kNewFolder, true, make_folder,
+                          &placement, false);
     });
     results[i].moved = placement.placed && placement.moved;
     placed_any = placed_any || placement.placed;

@@ -435,11 +435,9 @@ TEST_F(TreeView, Screenshot) {
   }
   view->frame()->move(0, 0);
   ProcessEvents();
-  const std::string path = std::string(PELLAM_BINARY_DIR) + "/pelldesk-tree.png";
-  QPixmap picture = app_.mainFrame()->grab();
+  const QImage picture = app_.mainFrame()->grab().toImage();
   ASSERT_FALSE(picture.isNull());
-  EXPECT_TRUE(picture.save(QString::fromStdString(path)));
-  std::printf("[ picture  ] %s (%dx%d)\n", path.c_str(), picture.width(), picture.height());
+  SaveScreenshot(picture, "pelldesk-tree.png", sandbox_.Path("pictures"));
 }
 
 }  // namespace

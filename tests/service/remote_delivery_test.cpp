@@ -18,6 +18,7 @@
 #include "mail11/options.h"
 #include "mail11/vms_stream.h"
 #include "mail11_peer.h"
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -77,6 +78,7 @@ class RemoteDeliveryTest : public ::testing::Test {
   }
 
   void SetUp() override {
+    PELLAM_NEEDS_ROOT("the recipients are registered in their own identities");
     ASSERT_TRUE(nodes_->alpha && nodes_->bravo) << error_;
     s_.AddUser("bob", 1001);
     s_.AddUser("system", 1005);  // the From of the hand-made files: reports land here

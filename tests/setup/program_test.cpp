@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "needs_root.h"
 #include "pellam.h"
 #include "platform/services.h"
 #include "setup_sandbox.h"
@@ -168,6 +169,7 @@ TEST_F(SetupProgram, AFailedInstallEndsWithItsExitCode) {
 
 #ifdef PELLAM_SERVICE_BINARY
 TEST_F(SetupProgram, TheServiceThatSetupStartedDeliversPostedMail) {
+  PELLAM_NEEDS_ROOT("bob registers and the service delivers in his identity");
   // The source holds the real service and the libraries it needs, as a built tree does.
   fs::copy_file(PELLAM_SERVICE_BINARY, s_.source() + "pellam");
   std::string inf = "[Files]\npellam\n[System]\n";

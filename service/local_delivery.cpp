@@ -3,7 +3,6 @@
 // back one four-byte code per message.
 #include "local_delivery.h"
 
-#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -121,13 +120,10 @@ std::vector<uint32_t> PlaceAll(const MailProfile& profile, const std::vector<std
   }
   std::vector<std::string> present;
   std::vector<size_t> at;
-  bool gone = false;
   for (size_t i = 0; i < staged.size(); ++i) {
     if (Exists(staged[i])) {
       present.push_back(staged[i]);
       at.push_back(i);
-    } else {
-      gone = true;
     }
   }
   const std::vector<delivery::FileDelivery> placed = delivery::DeliverMailFiles(present, profile);
@@ -137,12 +133,14 @@ std::vector<uint32_t> PlaceAll(const MailProfile& profile, const std::vector<std
     // go, or a later attempt would place it again.
     if (placed[k].code == 0 && !placed[k].moved) platform::DeleteFile(present[k].c_str());
   }
-  if (gone) {
+  if (present.size() < staged.size()) {
     std::string folder = std::string(profile.MailDirectory) + mailbox::kNewFolder;
     folder.pop_back();  // the directory itself, without its slash
     const uint32_t flushed = platform::FlushDirectory(folder.c_str()) ? 0 : LastError();
+    std::vector<bool> was_present(staged.size(), false);
+    for (size_t i : at) was_present[i] = true;
     for (size_t i = 0; i < staged.size(); ++i) {
-      if (std::find(at.begin(), at.end(), i) == at.end()) codes[i] = flushed;
+      if (!was_present[i]) codes[i] = flushed;
     }
   }
   return codes;

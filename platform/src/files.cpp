@@ -270,27 +270,25 @@ bool FlushFile(int file) noexcept {
   return true;
 }
 
-bool FlushDirectory(const char* path) noexcept {
+namespace {
+
+// Opens the directory `path` and runs `flush` (fsync or syncfs) on it.
+bool FlushThroughDirectory(const char* path, int (*flush)(int)) noexcept {
   if (uint32_t c = fault::Check(Op::Flush)) return Failed(c);
   if (path == nullptr) return Failed(ERROR_INVALID_PARAMETER);
   int fd = RetryOnEintr([&] { return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) return Failed(FailWithErrno(path));
-  bool ok = RetryOnEintr([&] { return ::fsync(fd); }) == 0;
+  bool ok = RetryOnEintr([&] { return flush(fd); }) == 0;
   if (!ok) FailWithErrno(path);
   CloseQuietly(fd);
   return ok;
 }
 
-bool FlushFileSystem(const char* path) noexcept {
-  if (uint32_t c = fault::Check(Op::Flush)) return Failed(c);
-  if (path == nullptr) return Failed(ERROR_INVALID_PARAMETER);
-  int fd = RetryOnEintr([&] { return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
-  if (fd < 0) return Failed(FailWithErrno(path));
-  bool ok = RetryOnEintr([&] { return ::syncfs(fd); }) == 0;
-  if (!ok) FailWithErrno(path);
-  CloseQuietly(fd);
-  return ok;
-}
+}  // namespace
+
+bool FlushDirectory(const char* path) noexcept { return FlushThroughDirectory(path, ::fsync); }
+
+bool FlushFileSystem(const char* path) noexcept { return FlushThroughDirectory(path, ::syncfs); }
 
 bool CloseFile(int file) noexcept {
   if (uint32_t c = fault::Check(Op::Close)) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "delivery/deliver_files.h"
 #include "delivery/serial_counter.h"
 #include "pellam.h"
 #include "platform/errors.h"
@@ -422,6 +423,55 @@ TEST_F(Delivery, DeliverMailFilesIntoNew) {
   EXPECT_EQ(ReadTextFile(box_.Path("home/ann/mail/new/msg0002.mai")), kContent);
 
   EXPECT_EQ(DeliverMail(source_.c_str(), nullptr, &moved), ERROR_INVALID_PARAMETER);
+}
+
+// A batch takes its numbers from the counter in one go; numbers skipped for files that
+// are there, and the wrap after 9999, refill the block for the files still to come.
+TEST_F(Delivery, ABatchTakesItsNumbersInOneGo) {
+  MailProfile profile{};
+  std::strcpy(profile.MailDirectory, base_.c_str());
+  const auto sources = [&](int count) {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) {
+      names.push_back(box_.Path("staged" + std::to_string(i)));
+      WriteTextFile(names.back(), "message " + std::to_string(i));
+    }
+    return names;
+  };
+  const auto deliver = [&](const std::vector<std::string>& names) {
+    const auto results = pellam::delivery::DeliverMailFiles(names, profile);
+    for (const auto& r : results) EXPECT_EQ(r.code, 0u);
+    return results.size();
+  };
+
+  WriteTextFile(folder_ + "#serial.dat", "20\r\n");
+  {
+    platform::fault::Scope counting;
+    ASSERT_EQ(deliver(sources(50)), 50u);
+    EXPECT_EQ(platform::fault::Calls(Op::Lock), 1u) << "the counter opened once for the batch";
+  }
+  EXPECT_EQ(Counter(), "70\r\n");
+  Names want;
+  for (int n = 21; n <= 70; ++n) want.push_back("msg00" + std::to_string(n) + ".mai");
+  EXPECT_EQ(Messages(), want);
+  EXPECT_EQ(ReadTextFile(folder_ + "msg0021.mai"), "message 0");
+  EXPECT_EQ(ReadTextFile(folder_ + "msg0070.mai"), "message 49");
+
+  fs::remove_all(folder_);
+  fs::create_directories(folder_);
+  WriteTextFile(folder_ + "#serial.dat", "9997\r\n");
+  WriteTextFile(folder_ + "msg9999.mai", "old");
+  WriteTextFile(folder_ + "msg0002.mai", "old");
+  ASSERT_EQ(deliver(sources(5)), 5u);
+  EXPECT_EQ(Messages(), (Names{"msg0001.mai", "msg0002.mai", "msg0003.mai", "msg0004.mai", "msg0005.mai",
+                               "msg9998.mai", "msg9999.mai"}));
+  EXPECT_EQ(ReadTextFile(folder_ + "msg9998.mai"), "message 0");
+  EXPECT_EQ(ReadTextFile(folder_ + "msg0001.mai"), "message 1");
+  EXPECT_EQ(ReadTextFile(folder_ + "msg0002.mai"), "old");
+  EXPECT_EQ(ReadTextFile(folder_ + "msg0003.mai"), "message 2");
+  EXPECT_EQ(ReadTextFile(folder_ + "msg0005.mai"), "message 4");
+  EXPECT_EQ(ReadTextFile(folder_ + "msg9999.mai"), "old");
+  EXPECT_EQ(Counter(), "5\r\n");
 }
 
 TEST_F(Delivery, MoveMailFileDeletesTheSourceOfACopy) {

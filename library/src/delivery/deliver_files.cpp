@@ -1,7 +1,9 @@
 // The batch behind the service's local delivery: DeliverMail's placement without its
-// flush per file, and one flush of the folder at the end.
+// flush per file, its numbers taken from the counter in one go, and one flush of the
+// folder at the end.
 #include "delivery/deliver_files.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "delivery/placement.h"
@@ -27,13 +29,17 @@ std::vector<FileDelivery> DeliverMailFiles(const std::vector<std::string>& sourc
     return results;
   }
   bool placed_any = false;
+  NumberBlock numbers;
   for (size_t i = 0; i < sources.size(); ++i) {
     Placement placement;
     // The folder is made, when missing, for the first file only: once is enough.
     const bool make_folder = i == 0;
+    // A block empties early only where a number is skipped or the numbers wrap; it is
+    // then filled for the files still to come.
+    numbers.wanted = static_cast<uint32_t>(std::min<size_t>(sources.size() - i, mailbox::kHighestNumber));
     results[i].code = Barrier([&] {
       return PlaceMessage(sources[i].c_str(), profile.MailDirectory, mailbox::kNewFolder, true, make_folder,
-                          &placement, false);
+                          &placement, false, &numbers);
     });
     results[i].moved = placement.placed && placement.moved;
     placed_any = placed_any || placement.placed;

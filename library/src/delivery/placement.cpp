@@ -35,6 +35,18 @@ Status MakeDirectories(const std::string& base, const std::string& sub) {
   return Status();
 }
 
+// The block's next number, refilling it from the folder's counter when it is empty.
+uint32_t TakeFromBlock(const std::string& folder, NumberBlock* block, uint32_t* number) {
+  if (block->left == 0) {
+    if (const uint32_t code = TakeMessageNumbers(folder.c_str(), block->wanted, &block->next, &block->left)) {
+      return code;
+    }
+  }
+  *number = block->next++;
+  --block->left;
+  return 0;
+}
+
 Status Placed(const std::string& folder, bool moved, bool flush, Placement* result) {
   result->placed = true;
   result->moved = moved;
@@ -45,7 +57,7 @@ Status Placed(const std::string& folder, bool moved, bool flush, Placement* resu
 }  // namespace
 
 Status PlaceMessage(const char* source, const char* base, const char* sub, bool move, bool create_directories,
-                    Placement* result, bool flush) {
+                    Placement* result, bool flush, NumberBlock* numbers) {
   *result = Placement{};
   const std::string folder = std::string(base) + sub;
   // Checked before any directory is made, so that a folder whose counter and message
@@ -54,10 +66,12 @@ Status PlaceMessage(const char* source, const char* base, const char* sub, bool 
   if (create_directories) {
     if (Status s = MakeDirectories(base, sub); !s.ok()) return s;
   }
+  NumberBlock one_at_a_time;
+  NumberBlock* block = numbers != nullptr ? numbers : &one_at_a_time;
   Status last;
   for (uint32_t attempt = 0; attempt < kHighestNumber; ++attempt) {
     uint32_t number = 0;
-    if (const uint32_t code = TakeMessageNumber(folder.c_str(), &number)) return Status(code);
+    if (const uint32_t code = TakeFromBlock(folder, block, &number)) return Status(code);
     char name[16];
     std::snprintf(name, sizeof name, mailbox::kMessageNameFormat, number);
     std::string target = folder + name;

@@ -3,6 +3,7 @@
 // a lost or damaged counter costs a rebuild from the names, never a replaced message.
 #include "delivery/serial_counter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <charconv>
@@ -97,7 +98,13 @@ void SetCounterWait(uint32_t interval_ms, uint32_t limit_ms) noexcept {
 }
 
 uint32_t TakeMessageNumber(const char* folder, uint32_t* number) noexcept {
+  uint32_t taken = 0;
+  return TakeMessageNumbers(folder, 1, number, &taken);
+}
+
+uint32_t TakeMessageNumbers(const char* folder, uint32_t wanted, uint32_t* first, uint32_t* taken) noexcept {
   try {
+    if (wanted == 0) wanted = 1;
     const std::string folder_path(folder);
     if (folder_path.size() + sizeof kCounterName - 1 >= platform::kMaxPath) return ERROR_BUFFER_OVERFLOW;
     const std::string path = folder_path + kCounterName;
@@ -114,9 +121,11 @@ uint32_t TakeMessageNumber(const char* folder, uint32_t* number) noexcept {
       if (const uint32_t code = HighestFileNumber(folder_path, &last)) return code;
     }
     const uint32_t next = last >= kHighestNumber ? 1 : last + 1;
+    const uint32_t count = std::min(wanted, kHighestNumber - next + 1);
+    const uint32_t end = next + count - 1;
 
     char line[16];
-    const int length = std::snprintf(line, sizeof line, "%u\r\n", next);
+    const int length = std::snprintf(line, sizeof line, "%u\r\n", end);
     if (!platform::SetFilePointer(file.get(), 0, platform::kBegin) ||
         !platform::WriteFile(file.get(), line, static_cast<uint32_t>(length)) ||
         !platform::SetEndOfFile(file.get())) {
@@ -125,7 +134,8 @@ uint32_t TakeMessageNumber(const char* folder, uint32_t* number) noexcept {
     // A close that fails is reported: the caller must not trust a number whose
     // counter may not have been written.
     if (!platform::CloseFile(file.release())) return platform::GetLastError();
-    *number = next;
+    *first = next;
+    *taken = count;
     return 0;
   } catch (...) {
     return CodeOfCaughtException();

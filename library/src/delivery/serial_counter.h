@@ -20,6 +20,12 @@ using mailbox::kNumberedMessages;
 // negative is rebuilt from the highest "msg????.mai" name in the folder.
 uint32_t TakeMessageNumber(const char* folder, uint32_t* number) noexcept;
 
+// Takes up to `wanted` consecutive numbers of `folder` in one go: the first into
+// `*first` and how many into `*taken` (fewer than wanted only where the numbers wrap
+// after kHighestNumber). The same codes and rebuild as TakeMessageNumber. Numbers taken
+// and then not used are merely skipped: placement never relies on them being filled.
+uint32_t TakeMessageNumbers(const char* folder, uint32_t wanted, uint32_t* first, uint32_t* taken) noexcept;
+
 // How long a taker waits for a counter held by others: it polls every `interval_ms`
 // and gives up after `limit_ms` of waiting in all (250 and 20000 unless set). For
 // tests, which need not wait 20 s to see the limit.

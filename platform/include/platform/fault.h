@@ -14,7 +14,7 @@ enum class Op : unsigned {
   Read,       // ReadFile
   Write,      // WriteFile, event-log entries (system_log.h)
   Seek,       // SetFilePointer, SetEndOfFile, GetFileSize
-  Flush,      // FlushFile, FlushDirectory
+  Flush,      // FlushFile, FlushDirectory, FlushFileSystem
   Close,      // CloseFile
   Move,       // MoveFile, MoveFileReplacing
   Copy,       // CopyFile

@@ -3,10 +3,14 @@
 #include "platform/accounts.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
+#include <ctime>
 #include <cstring>
 #include <vector>
 
@@ -79,17 +83,87 @@ uint32_t LookupAccountByName(const char* name, Account* account) {
       account);
 }
 
+namespace {
+
+// What the user database file looked like: a rewrite changes at least one of these.
+struct DatabaseStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{}, changed{};
+  bool operator==(const DatabaseStamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+           modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+           changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+// The stamp of the database at `path`; false when there is none to trust. File times
+// advance in steps of a clock tick, so a file changed in the last moments could change
+// again without its times moving: such a file is read afresh every time.
+bool StampOf(const std::string& path, DatabaseStamp* stamp) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const time_t latest = std::max(st.st_mtim.tv_sec, st.st_ctim.tv_sec);
+  if (now.tv_sec - latest < 2) return false;
+  *stamp = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  return true;
+}
+
+// The last account found by uid, kept for the calling thread: a program asks for its
+// own account again and again (every call on HKEY_CURRENT_USER finds its hive through
+// it), and each answer reads and parses the whole user database. The answer is reused
+// while the database file is unchanged and for a few seconds at most, since accounts
+// may also come from elsewhere than that file. Per thread, so that it needs no lock,
+// and a child forked in the middle of another thread's look-up inherits nothing half
+// written.
+struct RecentAccount {
+  bool valid = false;
+  std::string root;
+  uint32_t uid = 0;
+  DatabaseStamp stamp;
+  std::chrono::steady_clock::time_point found;
+  Account account;
+};
+thread_local RecentAccount t_recent;
+constexpr auto kRecentFor = std::chrono::seconds(5);
+
+}  // namespace
+
 uint32_t LookupAccountByUid(uint32_t uid, Account* account) {
   if (account == nullptr) return ERROR_INVALID_PARAMETER;
   if (uint32_t code = fault::Check(fault::Op::Account)) return code;
   std::string root = SandboxRoot();
-  if (!root.empty()) {
-    return SandboxLookup(
-        root, [uid](const Account& a) { return a.uid == uid; }, account);
+  const std::string database = (root.empty() ? std::string() : root) + "/etc/passwd";
+  DatabaseStamp stamp;
+  const bool stamped = StampOf(database, &stamp);
+  const auto now = std::chrono::steady_clock::now();
+  RecentAccount& recent = t_recent;
+  if (stamped && recent.valid && recent.uid == uid && recent.root == root && recent.stamp == stamp &&
+      now - recent.found < kRecentFor) {
+    *account = recent.account;
+    return ERROR_SUCCESS;
   }
-  return SystemLookup(
-      [uid](passwd* e, char* b, size_t n, passwd** r) { return ::getpwuid_r(uid, e, b, n, r); },
-      account);
+  recent.valid = false;
+  Account found;
+  const uint32_t code =
+      !root.empty()
+          ? SandboxLookup(root, [uid](const Account& a) { return a.uid == uid; }, &found)
+          : SystemLookup(
+                [uid](passwd* e, char* b, size_t n, passwd** r) { return ::getpwuid_r(uid, e, b, n, r); }, &found);
+  if (code != ERROR_SUCCESS) return code;
+  if (stamped) {
+    recent.root = root;
+    recent.uid = uid;
+    recent.stamp = stamp;
+    recent.found = now;
+    recent.account = found;
+    recent.valid = true;
+  }
+  *account = std::move(found);
+  return ERROR_SUCCESS;
 }
 
 uint32_t CurrentAccount(Account* account) { return LookupAccountByUid(::geteuid(), account); }

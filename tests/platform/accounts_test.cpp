@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "needs_root.h"
 #include "platform/errors.h"
@@ -93,6 +95,43 @@ TEST(Accounts, MalformedLinesAreSkippedAndTheOthersRead) {
   EXPECT_EQ(platform::LookupAccountByUid(3011, &a), ERROR_NONE_MAPPED) << "a gid is not a uid";
   ASSERT_EQ(platform::LookupAccountByUid(3010, &a), 0u);
   EXPECT_EQ(a.gid, 3011u);
+}
+
+// Look-ups by uid keep their last answer while the database is unchanged; any rewrite
+// (in place with the same length, or a new file renamed over it) is seen at once.
+TEST(Accounts, AChangedDatabaseIsSeenByTheNextLookUp) {
+  Sandbox sandbox;
+  const std::string database = sandbox.Path("/etc/passwd");
+  pellam::test::WriteTextFile(database, "ann:x:2001:2001:Ann:/home/aaa:/bin/sh\n");
+  // A file changed in the last moments is never trusted to show its next change in
+  // its times, and is read afresh every time: the answers are kept only once it is older.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  Account a;
+  ASSERT_EQ(platform::LookupAccountByUid(2001, &a), 0u);
+  EXPECT_EQ(a.home, sandbox.Path("/home/aaa"));
+  ASSERT_EQ(platform::LookupAccountByUid(2001, &a), 0u);
+  EXPECT_EQ(a.home, sandbox.Path("/home/aaa"));
+
+  // The same length, written into the same file.
+  {
+    FILE* f = std::fopen(database.c_str(), "r+");
+    ASSERT_NE(f, nullptr);
+    std::fputs("ann:x:2001:2001:Ann:/home/bbb:/bin/sh\n", f);
+    std::fclose(f);
+  }
+  ASSERT_EQ(platform::LookupAccountByUid(2001, &a), 0u);
+  EXPECT_EQ(a.home, sandbox.Path("/home/bbb"));
+
+  const std::string fresh = database + ".new";
+  pellam::test::WriteTextFile(fresh, "ann:x:2001:2001:Ann:/home/ccc:/bin/sh\n");
+  ASSERT_EQ(::rename(fresh.c_str(), database.c_str()), 0);
+  ASSERT_EQ(platform::LookupAccountByUid(2001, &a), 0u);
+  EXPECT_EQ(a.home, sandbox.Path("/home/ccc"));
+
+  pellam::test::WriteTextFile(database, "bob:x:2002:2002:Bob:/home/bob:/bin/sh\n");
+  EXPECT_EQ(platform::LookupAccountByUid(2001, &a), ERROR_NONE_MAPPED) << "ann is gone";
+  ASSERT_EQ(::unlink(database.c_str()), 0);
+  EXPECT_EQ(platform::LookupAccountByUid(2002, &a), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(Accounts, UnknownNamesAndGroupNamesAreNotFound) {

@@ -219,6 +219,59 @@ uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* da
   });
 }
 
+namespace {
+
+// Runs `read(hive, from, rest)` on the hive that holds `key\sub_key`, for the read-only
+// calls that name a key by path and need no handle of it.
+template <typename Read>
+uint32_t ReadAtPath(HKEY key, const char* sub_key, Read read) {
+  if (key == nullptr) return ERROR_INVALID_HANDLE;
+  HiveLocation location;
+  int64_t from = 0;
+  std::string_view rest;
+  if (uint32_t code = Locate(key, Text(sub_key), &location, &from, &rest)) return code;
+  const RegKey* parent = IsRoot(key) ? nullptr : key;
+  bool reached = false;
+  uint32_t code = registry::WithHive(location, false, false, [&](Hive& hive) -> uint32_t {
+    reached = true;
+    if (parent != nullptr && hive.file() != parent->file) return ERROR_KEY_DELETED;
+    return read(hive, from, rest);
+  });
+  return code == ERROR_FILE_NOT_FOUND && !reached && parent != nullptr ? ERROR_KEY_DELETED : code;
+}
+
+}  // namespace
+
+uint32_t RegGetValue(HKEY key, const char* sub_key, const char* name, uint32_t* type, std::string* data) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
+    if (data == nullptr) return ERROR_INVALID_PARAMETER;
+    registry::Value value;
+    const uint32_t code = ReadAtPath(key, sub_key, [&](Hive& hive, int64_t from, std::string_view rest) {
+      return hive.GetValueAt(from, rest, Text(name), &value);
+    });
+    if (code != ERROR_SUCCESS) return code;
+    if (type != nullptr) *type = value.type;
+    *data = std::move(value.data);
+    return ERROR_SUCCESS;
+  });
+}
+
+uint32_t RegGetAllValues(HKEY key, const char* sub_key, std::vector<RegValue>* values) noexcept {
+  return Guarded([&]() -> uint32_t {
+    if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
+    if (values == nullptr) return ERROR_INVALID_PARAMETER;
+    values->clear();
+    std::vector<registry::StoredValue> stored;
+    const uint32_t code = ReadAtPath(key, sub_key, [&](Hive& hive, int64_t from, std::string_view rest) {
+      return hive.GetAllValuesAt(from, rest, &stored);
+    });
+    if (code != ERROR_SUCCESS) return code;
+    for (registry::StoredValue& s : stored) values->push_back({std::move(s.name), s.value.type, std::move(s.value.data)});
+    return ERROR_SUCCESS;
+  });
+}
+
 uint32_t RegQueryValues(HKEY key, RegValueQuery* queries, uint32_t count) noexcept {
   return Guarded([&]() -> uint32_t {
     if (queries == nullptr && count != 0) return ERROR_INVALID_PARAMETER;

@@ -425,6 +425,33 @@ uint32_t Hive::GetValues(int64_t key, NamedValue* values, size_t count, uint64_t
   return any_found || count == 0 ? ERROR_SUCCESS : Missing(key, ERROR_SUCCESS);
 }
 
+uint32_t Hive::GetValueAt(int64_t from, std::string_view path, std::string_view name, Value* value) {
+  ReadTransaction transaction(db_, &statements_);
+  if (uint32_t code = transaction.Begin()) return code;
+  int64_t key = 0;
+  if (uint32_t code = FindKey(from, path, &key)) return code;
+  return GetValue(key, name, value);
+}
+
+uint32_t Hive::GetAllValuesAt(int64_t from, std::string_view path, std::vector<StoredValue>* values) {
+  values->clear();
+  ReadTransaction transaction(db_, &statements_);
+  if (uint32_t code = transaction.Begin()) return code;
+  int64_t key = 0;
+  if (uint32_t code = FindKey(from, path, &key)) return code;
+  Statement all(db_, &statements_, "SELECT name, type, length(data), data FROM \"values\" WHERE key = ?1");
+  all.Bind(1, key);
+  int rc;
+  while ((rc = all.Step()) == SQLITE_ROW) {
+    StoredValue& stored = values->emplace_back();
+    stored.name = all.Bytes(0);
+    stored.value.type = static_cast<uint32_t>(all.Int(1));
+    stored.value.size = static_cast<uint64_t>(all.Int(2));
+    stored.value.data = all.Bytes(3);
+  }
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : FromSqlite(db_, rc);
+}
+
 uint32_t Hive::SetValue(int64_t key, std::string_view name, const Value& value) {
   return Write(key, [&]() -> uint32_t {
     // An existing value keeps the spelling of its name, as a new type and data replace

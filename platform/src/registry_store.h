@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hive_location.h"
 #include "platform/files.h"
@@ -36,6 +37,11 @@ inline constexpr uint64_t kWholeValue = UINT64_MAX;
 struct NamedValue {
   std::string_view name;
   uint32_t code = 0;  // 0, ERROR_FILE_NOT_FOUND
+  Value value;
+};
+
+struct StoredValue {
+  std::string name;  // as stored
   Value value;
 };
 
@@ -108,6 +114,10 @@ class Hive {
   // Reads several values from one state of the hive, each as GetValue would (its own
   // code says whether it was found); the result is the failure that stopped them all.
   uint32_t GetValues(int64_t key, NamedValue* values, size_t count, uint64_t limit);
+  // Finds the key at `path` below `from` and reads its value `name` whole, or every
+  // value it has, in one read transaction: one state of the hive, one lock.
+  uint32_t GetValueAt(int64_t from, std::string_view path, std::string_view name, Value* value);
+  uint32_t GetAllValuesAt(int64_t from, std::string_view path, std::vector<StoredValue>* values);
   uint32_t SetValue(int64_t key, std::string_view name, const Value& value);
   uint32_t DeleteValue(int64_t key, std::string_view name);
 

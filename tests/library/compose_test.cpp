@@ -17,6 +17,7 @@
 #include "platform/fault.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/registry.h"
 #include "posting_sandbox.h"
 
 namespace {
@@ -279,6 +280,60 @@ TEST_F(Compose, AliasesExpandButTheToLineShowsTheAliasName) {
   sandbox_.ClearQueue();
   ASSERT_EQ(Send("NODEA::staff"), 0u);
   EXPECT_EQ(RecordTexts(sandbox_.Posted().items), Texts{"NODEA::staff"});
+}
+
+// A list's names are looked up in stores read once for the whole list: the user's
+// first, then the machine's, names matched without regard to case, an empty value
+// standing for no alias and a value of another type failing the translation.
+TEST_F(Compose, AListReadsEachAliasStoreOnceAndFindsWhatGetAliasFinds) {
+  SetAliasTo("staff", "SMITH");
+  std::string list = std::string("JONES") + '\0' + '\0';
+  ASSERT_EQ(SetAlias("STAFF", list.data(), ALIAS_SCOPE_SYSTEM), 0u);
+  list = std::string("BROWN") + '\0' + '\0';
+  ASSERT_EQ(SetAlias("board", list.data(), ALIAS_SCOPE_SYSTEM), 0u);
+  list = std::string("GREEN") + '\0' + '\0';
+  ASSERT_EQ(SetAlias("empty", list.data(), ALIAS_SCOPE_SYSTEM), 0u);
+  {
+    // An empty user value, as a hand edit leaves it: the machine's alias counts.
+    platform::UniqueKey key;
+    ASSERT_EQ(platform::RegCreateKeyEx(platform::HKEY_CURRENT_USER, PELLAM_ALIAS_KEY, key.out()), 0u);
+    const uint8_t nothing[1] = {0};
+    ASSERT_EQ(platform::RegSetValueEx(key.get(), "EMPTY", platform::REG_MULTI_SZ, nothing, 1), 0u);
+  }
+
+  MailHandle m = Open();
+  ASSERT_NE(m, nullptr);
+  {
+    platform::fault::Scope counting;
+    ASSERT_EQ(AddAddresses(m, "Staff, BOARD, empty, WHITE, KING, WOOD, GREY", ADDR_TO), 0u);
+    EXPECT_EQ(platform::fault::Calls(platform::fault::Op::RegRead), 2u) << "one read of each store";
+  }
+  ASSERT_EQ(PostMailMessage(m), 0u);
+  ASSERT_EQ(CloseMailMessage(m), 0u);
+  EXPECT_EQ(RecordTexts(sandbox_.Posted().items),
+            (Texts{"SMITH", "BROWN", "GREEN", "WHITE", "KING", "WOOD", "GREY"}));
+  for (const char* name : {"Staff", "BOARD", "empty", "WHITE"}) {
+    char* translation = nullptr;
+    const uint32_t code = GetAlias(name, &translation, ALIAS_SCOPE_ANY);
+    SCOPED_TRACE(name);
+    EXPECT_EQ(code, std::string(name) == "WHITE" ? ERR_NO_SUCH_ALIAS : 0u) << "the book and GetAlias agree";
+    FreeAliasBuff(translation);
+  }
+  sandbox_.ClearQueue();
+
+  // A value of another type fails the whole list, as it fails GetAlias.
+  {
+    platform::UniqueKey key;
+    ASSERT_EQ(platform::RegCreateKeyEx(platform::HKEY_LOCAL_MACHINE, PELLAM_ALIAS_KEY, key.out()), 0u);
+    const uint32_t number = 7;
+    ASSERT_EQ(platform::RegSetValueEx(key.get(), "odd", platform::REG_DWORD, reinterpret_cast<const uint8_t*>(&number),
+                                      sizeof number),
+              0u);
+  }
+  char* translation = nullptr;
+  EXPECT_EQ(GetAlias("odd", &translation, ALIAS_SCOPE_ANY), ERROR_INVALID_DATA);
+  EXPECT_EQ(Send("WHITE, odd"), ERR_ALIAS_TRANSLATION);
+  ExpectNothingLeft();
 }
 
 TEST_F(Compose, AliasesNestSevenDeepAndALoopEndsInTooManyLevels) {

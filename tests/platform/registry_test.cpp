@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -510,6 +511,60 @@ TEST_F(Registry, FaultsFailTheOperationAndChangeNothing) {
 }
 
 // Each value of a batch gets exactly what a query of its own would have given it.
+// Values read through their key's path in one go, one or all, give what opening the
+// key and querying it would, missing keys and values alike.
+TEST_F(Registry, ValuesReadByPathGiveWhatOpenAndQueryWould) {
+  UniqueKey key;
+  Create("Path\\Below", &key);
+  ASSERT_EQ(SetString(key.get(), "Name", "value"), 0u);
+  ASSERT_EQ(pellam::test::SetValue(key.get(), "Bytes", platform::REG_BINARY, std::string("a\0b", 3)), 0u);
+  uint32_t type = 0;
+  std::string data = "junk";
+  ASSERT_EQ(platform::RegGetValue(HKEY_CURRENT_USER, "path\\BELOW", "NAME", &type, &data), 0u);
+  EXPECT_EQ(type, platform::REG_SZ);
+  EXPECT_EQ(data, std::string("value\0", 6));
+  ASSERT_EQ(platform::RegGetValue(HKEY_CURRENT_USER, "Path\\Below", "Bytes", &type, &data), 0u);
+  EXPECT_EQ(type, platform::REG_BINARY);
+  EXPECT_EQ(data, std::string("a\0b", 3));
+  UniqueKey path;
+  ASSERT_EQ(platform::RegOpenKeyEx(HKEY_CURRENT_USER, "Path", platform::KEY_QUERY_VALUE, path.out()), 0u);
+  ASSERT_EQ(platform::RegGetValue(path.get(), "Below", "Name", nullptr, &data), 0u);
+  EXPECT_EQ(data, std::string("value\0", 6));
+  std::vector<platform::RegValue> all;
+  ASSERT_EQ(platform::RegGetAllValues(path.get(), "BELOW", &all), 0u);
+  std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].name, "Bytes");
+  EXPECT_EQ(all[0].type, platform::REG_BINARY);
+  EXPECT_EQ(all[0].data, std::string("a\0b", 3));
+  EXPECT_EQ(all[1].name, "Name");
+  EXPECT_EQ(all[1].type, platform::REG_SZ);
+  EXPECT_EQ(all[1].data, std::string("value\0", 6));
+  ASSERT_EQ(platform::RegGetAllValues(HKEY_CURRENT_USER, "Path", &all), 0u);
+  EXPECT_TRUE(all.empty()) << "a key with sub-keys and no values";
+  EXPECT_EQ(platform::RegGetAllValues(HKEY_CURRENT_USER, "Path\\Absent", &all), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platform::RegGetAllValues(HKEY_CURRENT_USER, "Path", nullptr), ERROR_INVALID_PARAMETER);
+
+  EXPECT_EQ(platform::RegGetValue(HKEY_CURRENT_USER, "Path\\Below", "Missing", &type, &data), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platform::RegGetValue(HKEY_CURRENT_USER, "Path\\Absent", "Name", &type, &data), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platform::RegGetValue(HKEY_LOCAL_MACHINE, "Path\\Below", "Name", &type, &data), ERROR_FILE_NOT_FOUND)
+      << "another hive";
+  EXPECT_EQ(platform::RegGetValue(nullptr, "Path", "Name", &type, &data), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(platform::RegGetValue(HKEY_CURRENT_USER, "Path\\Below", "Name", &type, nullptr),
+            ERROR_INVALID_PARAMETER);
+
+  platform::fault::FailNth(Op::RegRead, 1, ERROR_IO_DEVICE);
+  EXPECT_EQ(platform::RegGetValue(HKEY_CURRENT_USER, "Path\\Below", "Name", &type, &data), ERROR_IO_DEVICE);
+  platform::fault::FailNth(Op::RegRead, 1, ERROR_IO_DEVICE);
+  EXPECT_EQ(platform::RegGetAllValues(HKEY_CURRENT_USER, "Path\\Below", &all), ERROR_IO_DEVICE);
+  platform::fault::Clear();
+
+  ASSERT_EQ(platform::RegDeleteKey(HKEY_CURRENT_USER, "Path\\Below"), 0u);
+  ASSERT_EQ(platform::RegDeleteKey(HKEY_CURRENT_USER, "Path"), 0u);
+  EXPECT_EQ(platform::RegGetValue(path.get(), "Below", "Name", &type, &data), ERROR_KEY_DELETED);
+  EXPECT_EQ(platform::RegGetAllValues(path.get(), "", &all), ERROR_KEY_DELETED);
+}
+
 TEST_F(Registry, ABatchReadGivesEachValueWhatASingleReadWould) {
   UniqueKey key;
   Create("Batch", &key);

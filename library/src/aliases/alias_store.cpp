@@ -1,8 +1,11 @@
 // Alias names in the registry store: one value per alias in the "Alias" key of the
 // user's hive or of the machine hive. Translations cross the boundary as address lists
 // (NUL-terminated strings ended by an empty one) in blocks of the library's memory.
+#include <cstdint>
 #include <cstring>
+#include <string>
 
+#include "aliases/alias_book.h"
 #include "pellam.h"
 #include "platform/errors.h"
 #include "platform/memory.h"
@@ -23,40 +26,25 @@ uint32_t Report(uint32_t code) {
   return code;
 }
 
-enum class Lookup { Found, NotHere, Failed };
-
-// Looks the alias up in one store. A value that is absent or empty is not here.
-Lookup LookUpIn(HKEY store, const char* name, char** out, uint32_t* code) {
-  platform::UniqueKey key;
-  *code = platform::RegOpenKeyEx(store, PELLAM_ALIAS_KEY, platform::KEY_QUERY_VALUE, key.out());
-  if (*code == ERROR_FILE_NOT_FOUND) return Lookup::NotHere;
-  if (*code != 0) return Lookup::Failed;
-  uint32_t size = 0;
-  *code = platform::RegQueryValueEx(key.get(), name, nullptr, nullptr, &size);
-  if (*code == ERROR_FILE_NOT_FOUND) return Lookup::NotHere;
-  if (*code != 0) return Lookup::Failed;
+// Looks the alias up in one store, in one read of its hive.
+AliasLookup LookUpIn(HKEY store, const char* name, char** out, uint32_t* code) {
+  uint32_t type = 0;
+  std::string data;
+  *code = platform::RegGetValue(store, PELLAM_ALIAS_KEY, name, &type, &data);
+  const AliasLookup lookup = JudgeAlias(code, type, data);
+  if (lookup != AliasLookup::Found) return lookup;
   // Two NULs after the data: a value written by hand without its terminators still
   // reads as a properly ended list.
-  auto* buffer = static_cast<char*>(platform::GlobalAlloc(size + 2, false));
+  auto* buffer = static_cast<char*>(platform::GlobalAlloc(static_cast<uint32_t>(data.size() + 2), false));
   if (buffer == nullptr) {
     *code = platform::GetLastError();
-    return Lookup::Failed;
+    return AliasLookup::Failed;
   }
-  uint32_t type = 0;
-  *code = platform::RegQueryValueEx(key.get(), name, &type, reinterpret_cast<uint8_t*>(buffer), &size);
-  if (*code == 0 && type != platform::REG_SZ && type != platform::REG_MULTI_SZ) *code = ERROR_INVALID_DATA;
-  if (*code != 0) {
-    platform::GlobalFree(buffer);
-    return Lookup::Failed;
-  }
-  buffer[size] = '\0';
-  buffer[size + 1] = '\0';
-  if (buffer[0] == '\0') {
-    platform::GlobalFree(buffer);
-    return Lookup::NotHere;
-  }
+  std::memcpy(buffer, data.data(), data.size());
+  buffer[data.size()] = '\0';
+  buffer[data.size() + 1] = '\0';
   *out = buffer;
-  return Lookup::Found;
+  return AliasLookup::Found;
 }
 
 // The size of an address list up to and including the NUL of its closing empty string.
@@ -82,11 +70,11 @@ extern "C" PELLAM_API uint32_t GetAlias(const char* name, char** translation, ui
   for (const platform::HKEY* store = first; store != last; ++store) {
     uint32_t code = 0;
     switch (LookUpIn(*store, name, translation, &code)) {
-      case Lookup::Found:
+      case AliasLookup::Found:
         return Report(0);
-      case Lookup::Failed:
+      case AliasLookup::Failed:
         return Report(code);
-      case Lookup::NotHere:
+      case AliasLookup::NotHere:
         break;
     }
   }

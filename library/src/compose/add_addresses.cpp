@@ -12,7 +12,7 @@ Status AddAddressList(MailMessage* m, const char* list, int32_t kind) {
   if (kind != ADDR_TO && kind != ADDR_CC && kind != ADDR_SINGLE) return Status(ERROR_INVALID_PARAMETER);
   if (Status s = EnterState(m, {MSG_CREATED, MSG_ADDRESSED, true}); !s.ok()) return s;
   if (list != nullptr) {
-    if (Status s = ExpandAddressList(m, list, kind, 0); !s.ok()) return s;
+    if (Status s = ExpandAddressList(m, list, kind); !s.ok()) return s;
   }
   LeaveState(m);
   return Status();

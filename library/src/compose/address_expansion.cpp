@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "address/address.h"
+#include "aliases/alias_book.h"
 #include "compose/control_file_format.h"
 #include "compose/message_file.h"
 #include "platform/errors.h"
@@ -59,33 +60,40 @@ struct FreeLibraryBlock {
 };
 using LibraryBlock = std::unique_ptr<char, FreeLibraryBlock>;
 
-Status ExpandAlias(MailMessage* m, const std::string& name, int32_t kind, int depth, bool* found) {
-  char* translation = nullptr;
-  const uint32_t code = GetAlias(name.c_str(), &translation, ALIAS_SCOPE_ANY);
-  *found = code == 0;
-  if (code == ERR_NO_SUCH_ALIAS) return Status();
+// One expansion of a caller's list: the message it writes to, and the alias stores as
+// it sees them.
+struct Expansion {
+  MailMessage* m;
+  AliasBook aliases;
+};
+
+Status ExpandList(Expansion* e, const char* list, int32_t kind, int depth);
+
+Status ExpandAlias(Expansion* e, const std::string& name, int32_t kind, int depth, bool* found) {
+  std::string translation;
+  const uint32_t code = e->aliases.Find(name, &translation, found);
   if (code != 0) return Status(ERR_ALIAS_TRANSLATION);
-  const LibraryBlock owned(translation);  // FreeAliasBuff is FreeMem
-  JoinTranslation(translation);
-  return ExpandAddressList(m, translation, kind, depth + 1);
+  if (!*found) return Status();
+  JoinTranslation(translation.data());
+  return ExpandList(e, translation.c_str(), kind, depth + 1);
 }
 
-Status ExpandDistributionList(MailMessage* m, std::string_view file_name, int32_t kind, int depth) {
+Status ExpandDistributionList(Expansion* e, std::string_view file_name, int32_t kind, int depth) {
   char* text = nullptr;
   if (Status s = ReadDistributionList(std::string(file_name).c_str(), &text); !s.ok()) return s;
   const LibraryBlock owned(text);
-  return ExpandAddressList(m, text, kind, depth + 1);
+  return ExpandList(e, text, kind, depth + 1);
 }
 
-Status AddAddress(MailMessage* m, std::string_view token, int32_t kind, int depth) {
+Status AddAddress(Expansion* e, std::string_view token, int32_t kind, int depth) {
   AddressParts parts{};
   if (const uint32_t code = SplitAddress(token.data(), token.size(), &parts)) return Status(code);
   if (parts.node_length == 0 && kind != ADDR_SINGLE) {
     bool found = false;
-    const Status expanded = ExpandAlias(m, std::string(token), kind, depth, &found);
+    const Status expanded = ExpandAlias(e, std::string(token), kind, depth, &found);
     if (!expanded.ok() || found) return expanded;
   }
-  return WriteAddressRecord(m, token, parts);
+  return WriteAddressRecord(e->m, token, parts);
 }
 
 // Appends the token to the handle's To text (kinds 0 and -1) or Cc text (kind 1),
@@ -106,9 +114,7 @@ Status AppendHeaderToken(MailMessage* m, std::string_view token, int32_t kind) {
   return Status();
 }
 
-}  // namespace
-
-Status ExpandAddressList(MailMessage* m, const char* list, int32_t kind, int depth) {
+Status ExpandList(Expansion* e, const char* list, int32_t kind, int depth) {
   if (depth >= kMaxDepth) return Status(ERR_TOO_MANY_LEVELS);
   Status last;  // a blank entry that ends the list is the list's result
   int tokens = 0;
@@ -125,12 +131,19 @@ Status ExpandAddressList(MailMessage* m, const char* list, int32_t kind, int dep
     const std::string_view token(t.start, static_cast<size_t>(t.end - t.start));
     if (kind == ADDR_SINGLE && (token.front() == '@' || tokens > 0)) return Status(ERR_REMOTE_LIST);
     ++tokens;
-    Status added = token.front() == '@' ? ExpandDistributionList(m, token.substr(1), kind, depth)
-                                        : AddAddress(m, token, kind, depth);
-    if (added.ok() && depth == 0) added = AppendHeaderToken(m, token, kind);
+    Status added = token.front() == '@' ? ExpandDistributionList(e, token.substr(1), kind, depth)
+                                        : AddAddress(e, token, kind, depth);
+    if (added.ok() && depth == 0) added = AppendHeaderToken(e->m, token, kind);
     if (!added.ok()) return added;
   }
   return last;
+}
+
+}  // namespace
+
+Status ExpandAddressList(MailMessage* m, const char* list, int32_t kind) {
+  Expansion expansion{m, {}};
+  return ExpandList(&expansion, list, kind, 0);
 }
 
 }  // namespace pellam

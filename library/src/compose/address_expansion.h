@@ -11,10 +11,11 @@
 
 namespace pellam {
 
-// Expands `list` (NUL-terminated) at nesting `depth` for address kind `kind`: 0 or
-// the code that ended the expansion. Records written before a failure stay in the
-// file, which the failed handle never posts.
-Status ExpandAddressList(MailMessage* message, const char* list, int32_t kind, int depth);
+// Expands the caller's `list` (NUL-terminated) for address kind `kind`: 0 or the code
+// that ended the expansion. Records written before a failure stay in the file, which
+// the failed handle never posts. The alias stores are read once for the whole list,
+// when its first local name is looked up.
+Status ExpandAddressList(MailMessage* message, const char* list, int32_t kind);
 
 // Reads a distribution list file whole into a NUL-terminated block of library
 // memory: 0, ERR_LIST_OPEN or ERR_LIST_READ.

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/export.h"
 
@@ -78,6 +79,23 @@ struct RegValueQuery {
 // stopped them all (a deleted key, an unreadable hive), with the results unset. A fault
 // armed for fault::Op::RegRead fails one value's read, as it would fail one query.
 PLATFORM_API uint32_t RegQueryValues(HKEY key, RegValueQuery* queries, uint32_t count) noexcept;
+
+// Reads the value `name` of the key `key\sub_key` whole, in one visit to its hive: what
+// RegOpenKeyEx and two RegQueryValueEx calls (size, then data) would give together.
+// ERROR_FILE_NOT_FOUND when the key or the value is missing.
+PLATFORM_API uint32_t RegGetValue(HKEY key, const char* sub_key, const char* name, uint32_t* type,
+                                  std::string* data) noexcept;
+
+// One value with its name, as RegGetAllValues gives it.
+struct RegValue {
+  std::string name;
+  uint32_t type = 0;
+  std::string data;
+};
+
+// Every value of the key `key\sub_key`, whole and in no particular order, in one visit
+// to its hive. ERROR_FILE_NOT_FOUND when the key is missing.
+PLATFORM_API uint32_t RegGetAllValues(HKEY key, const char* sub_key, std::vector<RegValue>* values) noexcept;
 
 // Stores a value (replacing one of the same name, whatever its type). `name` null or ""
 // is the key's default value. String data whose terminator is missing is stored with it

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "file_state.h"
 #include "passwd_file.h"
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -87,15 +88,9 @@ namespace {
 
 // What the user database file looked like: a rewrite changes at least one of these.
 struct DatabaseStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  timespec modified{}, changed{};
-  bool operator==(const DatabaseStamp& o) const {
-    return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
-           modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
-           changed.tv_nsec == o.changed.tv_nsec;
-  }
+  FileId file;
+  FileState state;
+  bool operator==(const DatabaseStamp&) const = default;
 };
 
 // The stamp of the database at `path`; false when there is none to trust. File times
@@ -108,7 +103,7 @@ bool StampOf(const std::string& path, DatabaseStamp* stamp) {
   ::clock_gettime(CLOCK_REALTIME, &now);
   const time_t latest = std::max(st.st_mtim.tv_sec, st.st_ctim.tv_sec);
   if (now.tv_sec - latest < 2) return false;
-  *stamp = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  *stamp = {IdOf(st), StateOf(st)};
   return true;
 }
 
@@ -136,7 +131,7 @@ uint32_t LookupAccountByUid(uint32_t uid, Account* account) {
   if (account == nullptr) return ERROR_INVALID_PARAMETER;
   if (uint32_t code = fault::Check(fault::Op::Account)) return code;
   std::string root = SandboxRoot();
-  const std::string database = (root.empty() ? std::string() : root) + "/etc/passwd";
+  const std::string database = root + "/etc/passwd";
   DatabaseStamp stamp;
   const bool stamped = StampOf(database, &stamp);
   const auto now = std::chrono::steady_clock::now();

@@ -28,7 +28,7 @@ namespace platform {
 // longer holds the key (ERROR_KEY_DELETED).
 struct RegKey {
   registry::HiveLocation location;
-  registry::FileId file;
+  FileId file;
   int64_t id = registry::kRootKey;
   bool writable = false;
 };
@@ -102,23 +102,36 @@ uint32_t OnKey(HKEY key, bool write, Operation operation) {
   return code == ERROR_FILE_NOT_FOUND && !reached ? ERROR_KEY_DELETED : code;
 }
 
+// Runs `operation(hive, from, rest)` on the hive that holds `key\sub_key` (see Locate),
+// whose place goes into `*location`; `create` lets a root bring its hive file into
+// being. A handle whose hive file is gone or was replaced stands for a deleted key.
+template <typename Operation>
+uint32_t AtPath(HKEY key, std::string_view sub_key, bool write, bool create, HiveLocation* location,
+                Operation operation) {
+  int64_t from = 0;
+  std::string_view rest;
+  if (uint32_t code = Locate(key, sub_key, location, &from, &rest)) return code;
+  const RegKey* parent = IsRoot(key) ? nullptr : key;
+  bool reached = false;
+  uint32_t code = registry::WithHive(*location, write, create && parent == nullptr, [&](Hive& hive) -> uint32_t {
+    reached = true;
+    if (parent != nullptr && hive.file() != parent->file) return ERROR_KEY_DELETED;
+    return operation(hive, from, rest);
+  });
+  return code == ERROR_FILE_NOT_FOUND && !reached && parent != nullptr ? ERROR_KEY_DELETED : code;
+}
+
 // Opens or creates `key\sub_key` as a new handle. Only a root may bring its hive file
 // into being: a handle's hive existed when it was opened.
 uint32_t OpenKey(HKEY key, std::string_view sub_key, bool write, bool create, Handle* handle,
                  bool* created) {
   auto opened = std::make_unique<RegKey>();
-  int64_t from = 0;
-  std::string_view rest;
-  if (uint32_t code = Locate(key, sub_key, &opened->location, &from, &rest)) return code;
-  const RegKey* parent = IsRoot(key) ? nullptr : key;
-  bool reached = false;
-  uint32_t code = registry::WithHive(opened->location, write, create && parent == nullptr, [&](Hive& hive) {
-    reached = true;
-    if (parent != nullptr && hive.file() != parent->file) return ERROR_KEY_DELETED;
-    opened->file = hive.file();
-    return create ? hive.CreateKey(from, rest, &opened->id, created) : hive.FindKey(from, rest, &opened->id);
-  });
-  if (code == ERROR_FILE_NOT_FOUND && !reached && parent != nullptr) code = ERROR_KEY_DELETED;
+  const uint32_t code = AtPath(key, sub_key, write, create, &opened->location,
+                               [&](Hive& hive, int64_t from, std::string_view rest) {
+                                 opened->file = hive.file();
+                                 return create ? hive.CreateKey(from, rest, &opened->id, created)
+                                               : hive.FindKey(from, rest, &opened->id);
+                               });
   if (code != ERROR_SUCCESS) return code;
   opened->writable = write;
   *handle = std::move(opened);
@@ -219,37 +232,17 @@ uint32_t RegQueryValueEx(HKEY key, const char* name, uint32_t* type, uint8_t* da
   });
 }
 
-namespace {
-
-// Runs `read(hive, from, rest)` on the hive that holds `key\sub_key`, for the read-only
-// calls that name a key by path and need no handle of it.
-template <typename Read>
-uint32_t ReadAtPath(HKEY key, const char* sub_key, Read read) {
-  if (key == nullptr) return ERROR_INVALID_HANDLE;
-  HiveLocation location;
-  int64_t from = 0;
-  std::string_view rest;
-  if (uint32_t code = Locate(key, Text(sub_key), &location, &from, &rest)) return code;
-  const RegKey* parent = IsRoot(key) ? nullptr : key;
-  bool reached = false;
-  uint32_t code = registry::WithHive(location, false, false, [&](Hive& hive) -> uint32_t {
-    reached = true;
-    if (parent != nullptr && hive.file() != parent->file) return ERROR_KEY_DELETED;
-    return read(hive, from, rest);
-  });
-  return code == ERROR_FILE_NOT_FOUND && !reached && parent != nullptr ? ERROR_KEY_DELETED : code;
-}
-
-}  // namespace
-
 uint32_t RegGetValue(HKEY key, const char* sub_key, const char* name, uint32_t* type, std::string* data) noexcept {
   return Guarded([&]() -> uint32_t {
     if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
     if (data == nullptr) return ERROR_INVALID_PARAMETER;
+    if (key == nullptr) return ERROR_INVALID_HANDLE;
     registry::Value value;
-    const uint32_t code = ReadAtPath(key, sub_key, [&](Hive& hive, int64_t from, std::string_view rest) {
-      return hive.GetValueAt(from, rest, Text(name), &value);
-    });
+    HiveLocation location;
+    const uint32_t code =
+        AtPath(key, Text(sub_key), false, false, &location, [&](Hive& hive, int64_t from, std::string_view rest) {
+          return hive.GetValueAt(from, rest, Text(name), &value);
+        });
     if (code != ERROR_SUCCESS) return code;
     if (type != nullptr) *type = value.type;
     *data = std::move(value.data);
@@ -262,13 +255,11 @@ uint32_t RegGetAllValues(HKEY key, const char* sub_key, std::vector<RegValue>* v
     if (uint32_t code = fault::Check(fault::Op::RegRead)) return code;
     if (values == nullptr) return ERROR_INVALID_PARAMETER;
     values->clear();
-    std::vector<registry::StoredValue> stored;
-    const uint32_t code = ReadAtPath(key, sub_key, [&](Hive& hive, int64_t from, std::string_view rest) {
-      return hive.GetAllValuesAt(from, rest, &stored);
+    if (key == nullptr) return ERROR_INVALID_HANDLE;
+    HiveLocation location;
+    return AtPath(key, Text(sub_key), false, false, &location, [&](Hive& hive, int64_t from, std::string_view rest) {
+      return hive.GetAllValuesAt(from, rest, values);
     });
-    if (code != ERROR_SUCCESS) return code;
-    for (registry::StoredValue& s : stored) values->push_back({std::move(s.name), s.value.type, std::move(s.value.data)});
-    return ERROR_SUCCESS;
   });
 }
 

@@ -167,11 +167,6 @@ bool PassesOwnedCheck(const struct stat& st, uint32_t uid, bool directory) {
   return right_kind && st.st_uid == uid && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-FileState StateOf(const struct stat& st) {
-  return FileState{st.st_size, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
-                   st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec};
-}
-
 // Connections of another process met in a child: never closed here (that would act on
 // the parent's locks and files), only kept reachable.
 std::vector<sqlite3*>& Abandoned() {
@@ -433,21 +428,17 @@ uint32_t Hive::GetValueAt(int64_t from, std::string_view path, std::string_view 
   return GetValue(key, name, value);
 }
 
-uint32_t Hive::GetAllValuesAt(int64_t from, std::string_view path, std::vector<StoredValue>* values) {
+uint32_t Hive::GetAllValuesAt(int64_t from, std::string_view path, std::vector<RegValue>* values) {
   values->clear();
   ReadTransaction transaction(db_, &statements_);
   if (uint32_t code = transaction.Begin()) return code;
   int64_t key = 0;
   if (uint32_t code = FindKey(from, path, &key)) return code;
-  Statement all(db_, &statements_, "SELECT name, type, length(data), data FROM \"values\" WHERE key = ?1");
+  Statement all(db_, &statements_, "SELECT name, type, data FROM \"values\" WHERE key = ?1");
   all.Bind(1, key);
   int rc;
   while ((rc = all.Step()) == SQLITE_ROW) {
-    StoredValue& stored = values->emplace_back();
-    stored.name = all.Bytes(0);
-    stored.value.type = static_cast<uint32_t>(all.Int(1));
-    stored.value.size = static_cast<uint64_t>(all.Int(2));
-    stored.value.data = all.Bytes(3);
+    values->push_back({all.Bytes(0), static_cast<uint32_t>(all.Int(1)), all.Bytes(2)});
   }
   return rc == SQLITE_DONE ? ERROR_SUCCESS : FromSqlite(db_, rc);
 }

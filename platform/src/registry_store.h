@@ -16,8 +16,10 @@
 #include <string_view>
 #include <vector>
 
+#include "file_state.h"
 #include "hive_location.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "sqlite_statements.h"
 
 namespace platform::registry {
@@ -40,11 +42,6 @@ struct NamedValue {
   Value value;
 };
 
-struct StoredValue {
-  std::string name;  // as stored
-  Value value;
-};
-
 struct KeyInfo {
   uint32_t sub_keys = 0;
   uint32_t max_sub_key_len = 0;
@@ -53,21 +50,6 @@ struct KeyInfo {
   uint32_t max_value_len = 0;
 };
 
-// Which file a hive is: its device and inode, held for as long as the connection is
-// open, so that no other file can take them meanwhile.
-struct FileId {
-  dev_t device = 0;
-  ino_t inode = 0;
-  bool operator==(const FileId&) const = default;
-};
-
-// What shows that a file was written: its size and its modification and change times.
-struct FileState {
-  off_t size = -1;
-  int64_t mtime_ns = 0;
-  int64_t ctime_ns = 0;
-  bool operator==(const FileState&) const = default;
-};
 
 class Hive {
  public:
@@ -117,7 +99,7 @@ class Hive {
   // Finds the key at `path` below `from` and reads its value `name` whole, or every
   // value it has, in one read transaction: one state of the hive, one lock.
   uint32_t GetValueAt(int64_t from, std::string_view path, std::string_view name, Value* value);
-  uint32_t GetAllValuesAt(int64_t from, std::string_view path, std::vector<StoredValue>* values);
+  uint32_t GetAllValuesAt(int64_t from, std::string_view path, std::vector<RegValue>* values);
   uint32_t SetValue(int64_t key, std::string_view name, const Value& value);
   uint32_t DeleteValue(int64_t key, std::string_view name);
 
@@ -145,7 +127,7 @@ class Hive {
   bool writable_ = false;
   pid_t opener_ = 0;
   HiveLocation location_;
-  FileId file_;
+  FileId file_;  // held while the connection is open, so no other file can take its device and inode
   FileState state_;
   FileId dir_id_;  // a user hive's directory
   // A user hive's directory, through which SQLite names the hive and its journal, so
